@@ -7,6 +7,7 @@ namespace portalsim {
 Portal::Portal(PortalOptions options) : m_options(std::move(options))
 {
     installChartSite(m_server, m_options);
+    installMusicSite(m_server);
 }
 
 bool Portal::start(const QHostAddress &address, quint16 port)

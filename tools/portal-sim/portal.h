@@ -41,5 +41,6 @@ QString htmlEscape(const QString &text);
 
 // Site installers, one per file.
 void installChartSite(HttpServer &server, const PortalOptions &options);
+void installMusicSite(HttpServer &server);
 
 } // namespace portalsim

@@ -1,0 +1,180 @@
+// Fonts and text: glyphs rasterised by QPainter into a coverage image, then
+// composited into the DC's bitmap in the text colour.
+#include "platform/gdi/gdi_p.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+namespace gdi {
+
+using namespace detail;
+
+namespace {
+
+// Metrics are taken against a 96-dpi image, the same kind of device the text
+// is drawn on, so that extents and drawing agree.
+const QPaintDevice *metricsDevice()
+{
+    static const QImage device(1, 1, QImage::Format_ARGB32_Premultiplied);
+    return &device;
+}
+
+QFont fontOfDC(const DC *d)
+{
+    const Font *f = get<Font>(d->font);
+    return f ? f->font : QGuiApplication::font();
+}
+
+// Draws text (no prefix handling) with its cell's top-left corner at (x, y);
+// underline >= 0 underlines that character.
+void drawText(HDC dc, int x, int y, const QString &text, int underline, COLORREF colour)
+{
+    DC *d = get<DC>(dc);
+    const PixelView v = target(dc);
+    if (!d || !v.valid() || text.isEmpty())
+        return;
+    const QFont font = fontOfDC(d);
+    const QFontMetrics fm(font, metricsDevice());
+    const int width = fm.horizontalAdvance(text);
+    const int height = fm.height();
+    // Glyphs may overhang their advance (italics, some Korean glyphs).
+    const int margin = std::max(2, height / 2);
+    const int iw = width + 2 * margin, ih = height + 2 * margin;
+    if (iw <= 0 || ih <= 0 || iw > 32767 || ih > 32767)
+        return;
+    QImage img(iw, ih, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    {
+        QPainter p(&img);
+        p.setFont(font);
+        p.setPen(Qt::white);
+        p.drawText(margin, margin + fm.ascent(), text);
+        if (underline >= 0 && underline < text.size()) {
+            const int ux = margin + fm.horizontalAdvance(text.left(underline));
+            const int uw = fm.horizontalAdvance(text.mid(underline, 1));
+            const int uy = margin + fm.ascent() + std::max(1, fm.underlinePos());
+            p.fillRect(QRect(ux, uy, uw, std::max(1, int(fm.lineWidth()))), Qt::white);
+        }
+    }
+    const QRegion area = drawableArea(dc, v);
+    const int cr = GetRValue(colour), cg = GetGValue(colour), cb = GetBValue(colour);
+    for (int j = 0; j < ih; ++j) {
+        const int dy = y - margin + j;
+        if (dy < 0 || dy >= v.height)
+            continue;
+        const QRgb *line = reinterpret_cast<const QRgb *>(img.constScanLine(j));
+        forSpans(area, dy, x - margin, x - margin + iw, [&](int a, int b) {
+            for (int dx = a; dx < b; ++dx) {
+                const int cov = qAlpha(line[dx - (x - margin)]);
+                if (cov == 0)
+                    continue;
+                std::uint8_t *px = v.pixel(dx, dy);
+                px[0] = std::uint8_t(px[0] + (cb - px[0]) * cov / 255);
+                px[1] = std::uint8_t(px[1] + (cg - px[1]) * cov / 255);
+                px[2] = std::uint8_t(px[2] + (cr - px[2]) * cov / 255);
+                if (v.bpp == 32)
+                    px[3] = 0;
+            }
+        });
+    }
+}
+
+} // namespace
+
+HFONT CreateFontIndirect(const LOGFONT &lf)
+{
+    QFont f = QGuiApplication::font();
+    if (!lf.lfFaceName.isEmpty())
+        f.setFamily(lf.lfFaceName);
+    if (lf.lfHeight != 0)
+        f.setPixelSize(std::max(1, std::abs(lf.lfHeight)));
+    f.setWeight(QFont::Weight(std::clamp(lf.lfWeight == 0 ? 400 : lf.lfWeight, 1, 1000)));
+    f.setItalic(lf.lfItalic);
+    f.setUnderline(lf.lfUnderline);
+    f.setStrikeOut(lf.lfStrikeOut);
+    return insert(Font{f});
+}
+
+HFONT CreateFontFromQFont(const QFont &font) { return insert(Font{font}); }
+
+QFont fontOf(HFONT font)
+{
+    const Font *f = get<Font>(font);
+    return f ? f->font : QGuiApplication::font();
+}
+
+bool GetTextExtentPoint32(HDC dc, const QString &text, SIZE &out)
+{
+    out = SIZE{};
+    DC *d = get<DC>(dc);
+    if (!d)
+        return false;
+    const QFontMetrics fm(fontOfDC(d), metricsDevice());
+    out.cx = fm.horizontalAdvance(text);
+    out.cy = fm.height();
+    return true;
+}
+
+SIZE GetTextExtentPoint32(HDC dc, const QString &text)
+{
+    SIZE s;
+    GetTextExtentPoint32(dc, text, s);
+    return s;
+}
+
+bool TextOut(HDC dc, int x, int y, const QString &text)
+{
+    DC *d = get<DC>(dc);
+    if (!d)
+        return false;
+    if (d->bkMode == OPAQUE) {
+        const SIZE s = GetTextExtentPoint32(dc, text);
+        const PixelView v = target(dc);
+        if (v.valid())
+            fillRegion(v, drawableArea(dc, v), QRegion(x, y, s.cx, s.cy), d->bkColour);
+    }
+    drawText(dc, x, y, text, -1, d->textColour);
+    return true;
+}
+
+QString stripPrefix(const QString &text, int *underlineIndex)
+{
+    QString out;
+    out.reserve(text.size());
+    int underline = -1;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size()) {
+            ++i;
+            if (text[i] != u'&' && underline < 0)
+                underline = int(out.size());
+        } else if (text[i] == u'&') {
+            continue;   // a lone trailing mark shows nothing
+        }
+        out.append(text[i]);
+    }
+    if (underlineIndex)
+        *underlineIndex = underline;
+    return out;
+}
+
+bool DrawStateText(HDC dc, int x, int y, const QString &text, std::uint32_t flags)
+{
+    DC *d = get<DC>(dc);
+    if (!d)
+        return false;
+    int underline = -1;
+    const QString plain = stripPrefix(text, &underline);
+    if (flags & DSS_DISABLED) {
+        // The embossed look: a highlight one pixel down and right, then the
+        // shadow colour on top.
+        drawText(dc, x + 1, y + 1, plain, underline, GetSysColor(20));
+        drawText(dc, x, y, plain, underline, GetSysColor(16));
+    } else {
+        drawText(dc, x, y, plain, underline, d->textColour);
+    }
+    return true;
+}
+
+} // namespace gdi

@@ -1,0 +1,329 @@
+#include "imaging/png/png_pixels.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace sorimba::png {
+
+const Adam7Pass kAdam7[8] = {
+    {0, 0, 8, 8}, {0, 4, 8, 8}, {4, 0, 8, 4}, {0, 2, 4, 4}, {2, 0, 4, 2}, {0, 1, 2, 2}, {1, 0, 2, 1}, {0, 0, 1, 1},
+};
+
+unsigned bitsPerPixel(const ImageHeader &h)
+{
+    switch (h.colourType) {
+    case 6:
+        return h.bitDepth * 4u;
+    case 4:
+        return h.bitDepth * 2u;
+    case 2:
+        return h.bitDepth * 3u;
+    default:
+        return h.bitDepth;
+    }
+}
+
+size_t rowBytes(const ImageHeader &h, uint32_t pixels)
+{
+    return (size_t(bitsPerPixel(h)) * pixels + 7) / 8;
+}
+
+uint32_t passExtent(uint32_t size, unsigned start, unsigned step)
+{
+    return size / step + (size % step > start ? 1 : 0);
+}
+
+size_t inflatedSize(const ImageHeader &h)
+{
+    size_t total = 0;
+    const int first = h.interlace ? 0 : 7;
+    const int last = h.interlace ? 6 : 7;
+    for (int p = first; p <= last; ++p) {
+        const uint32_t w = passExtent(uint32_t(h.width), kAdam7[p].startCol, kAdam7[p].colStep);
+        const uint32_t rows = passExtent(uint32_t(h.height), kAdam7[p].startRow, kAdam7[p].rowStep);
+        if (w == 0 || rows == 0)
+            continue;
+        total += (rowBytes(h, w) + 1) * rows;
+    }
+    return total;
+}
+
+void preparePalette(const ImageHeader &h, ColourInfo &c)
+{
+    if ((h.colourType != 0 && h.colourType != 3) || !c.palette.empty())
+        return;
+    c.palette.assign(256 * 3, 0);
+    if (h.colourType != 0 || h.bitDepth > 8)
+        return;
+    const unsigned n = 1u << h.bitDepth;
+    const unsigned step = 255 / (n - 1); // 255, 85, 17, 1
+    for (unsigned i = 1; i < n; ++i) {
+        const uint8_t level = uint8_t(step * i);
+        c.palette[i * 3] = c.palette[i * 3 + 1] = c.palette[i * 3 + 2] = level;
+    }
+}
+
+namespace {
+
+// c * a / 255, truncated, exact for bytes.
+inline unsigned premul(unsigned c, unsigned a) { return (c * a * 32897u) >> 23; }
+
+inline void put(uint8_t *d, unsigned b, unsigned g, unsigned r, unsigned a)
+{
+    d[0] = uint8_t(b);
+    d[1] = uint8_t(g);
+    d[2] = uint8_t(r);
+    d[3] = uint8_t(a);
+}
+
+inline void putPremul(uint8_t *d, unsigned r, unsigned g, unsigned b, unsigned a)
+{
+    if (a == 255)
+        put(d, b, g, r, 255);
+    else if (a == 0)
+        put(d, 0, 0, 0, 0);
+    else
+        put(d, premul(b, a), premul(g, a), premul(r, a), a);
+}
+
+// Turns one row of samples into surface pixels.
+class RowConverter {
+public:
+    bool init(const ImageHeader &h, const ColourInfo &c)
+    {
+        m_depth = h.bitDepth;
+        m_type = h.colourType;
+        m_hasTrns = c.transparentColour != -1;
+        m_trnsColour = c.transparentColour;
+        for (int i = 0; i < 6; ++i)
+            m_trnsBytes[i] = i < int(c.transparency.size()) ? c.transparency[size_t(i)] : -1;
+        switch (m_type) {
+        case 6:
+        case 4:
+        case 2:
+            return m_depth == 8 || m_depth == 16;
+        case 0:
+            if (m_depth == 16)
+                return true;
+            [[fallthrough]];
+        case 3:
+            if (m_depth > 8)
+                return false;
+            buildTable(c);
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    // Converts n pixels; the destination advances by `step` bytes per pixel.
+    bool convert(const uint8_t *s, uint32_t n, uint8_t *d, size_t step) const
+    {
+        return step == 4 ? convertImpl<4>(s, n, d, 4) : convertImpl<0>(s, n, d, step);
+    }
+
+private:
+    void buildTable(const ColourInfo &c)
+    {
+        const size_t entries = c.palette.size() / 3;
+        m_entries = entries > 256 ? 256 : unsigned(entries);
+        for (unsigned i = 0; i < 256; ++i) {
+            uint8_t px[4] = {0, 0, 0, 0};
+            if (i < m_entries) {
+                unsigned a = 255;
+                if (m_type == 3 && m_hasTrns)
+                    a = i < c.transparency.size() ? c.transparency[i] : 255;
+                else if (m_type == 0 && m_hasTrns && int32_t(i) == m_trnsColour)
+                    a = 0;
+                putPremul(px, c.palette[i * 3], c.palette[i * 3 + 1], c.palette[i * 3 + 2], a);
+            }
+            std::memcpy(&m_table[i], px, 4);
+        }
+    }
+
+    template <size_t FixedStep>
+    bool convertImpl(const uint8_t *s, uint32_t n, uint8_t *d, size_t stepArg) const
+    {
+        const size_t step = FixedStep ? FixedStep : stepArg;
+        switch (m_type * 32 + m_depth) {
+        case 6 * 32 + 8:
+            for (uint32_t x = 0; x < n; ++x, s += 4, d += step)
+                putPremul(d, s[0], s[1], s[2], s[3]);
+            return true;
+        case 6 * 32 + 16:
+            for (uint32_t x = 0; x < n; ++x, s += 8, d += step)
+                putPremul(d, s[0], s[2], s[4], s[6]);
+            return true;
+        case 4 * 32 + 8:
+            for (uint32_t x = 0; x < n; ++x, s += 2, d += step)
+                putPremul(d, s[0], s[0], s[0], s[1]);
+            return true;
+        case 4 * 32 + 16:
+            for (uint32_t x = 0; x < n; ++x, s += 4, d += step)
+                putPremul(d, s[0], s[0], s[0], s[2]);
+            return true;
+        case 2 * 32 + 8:
+            if (!m_hasTrns) {
+                for (uint32_t x = 0; x < n; ++x, s += 3, d += step)
+                    put(d, s[2], s[1], s[0], 255);
+            } else {
+                for (uint32_t x = 0; x < n; ++x, s += 3, d += step) {
+                    const int32_t rgb = (int32_t(s[0]) << 16) | (int32_t(s[1]) << 8) | s[2];
+                    if (rgb == m_trnsColour)
+                        put(d, 0, 0, 0, 0);
+                    else
+                        put(d, s[2], s[1], s[0], 255);
+                }
+            }
+            return true;
+        case 2 * 32 + 16:
+            // Transparency compares the high bytes only, like the colour itself.
+            for (uint32_t x = 0; x < n; ++x, s += 6, d += step) {
+                if (m_hasTrns && s[0] == m_trnsBytes[0] && s[2] == m_trnsBytes[2] && s[4] == m_trnsBytes[4])
+                    put(d, 0, 0, 0, 0);
+                else
+                    put(d, s[4], s[2], s[0], 255);
+            }
+            return true;
+        case 0 * 32 + 16:
+            for (uint32_t x = 0; x < n; ++x, s += 2, d += step) {
+                if (m_hasTrns && s[0] == m_trnsBytes[0])
+                    put(d, 0, 0, 0, 0);
+                else
+                    put(d, s[0], s[0], s[0], 255);
+            }
+            return true;
+        default:
+            break;
+        }
+        // Grey or palette samples through the prepared table.
+        if (m_depth == 8) {
+            for (uint32_t x = 0; x < n; ++x, d += step) {
+                const unsigned idx = s[x];
+                if (idx >= m_entries)
+                    return false;
+                std::memcpy(d, &m_table[idx], 4);
+            }
+            return true;
+        }
+        const unsigned depth = m_depth;
+        const unsigned mask = (1u << depth) - 1;
+        for (uint32_t x = 0; x < n; ++x, d += step) {
+            const size_t bit = size_t(x) * depth;
+            const unsigned idx = (s[bit >> 3] >> (8 - depth - (bit & 7))) & mask;
+            if (idx >= m_entries)
+                return false;
+            std::memcpy(d, &m_table[idx], 4);
+        }
+        return true;
+    }
+
+    unsigned m_depth = 0;
+    unsigned m_type = 0;
+    bool m_hasTrns = false;
+    int32_t m_trnsColour = -1;
+    int m_trnsBytes[6] = {};
+    unsigned m_entries = 0;
+    uint32_t m_table[256] = {};
+};
+
+inline uint8_t paeth(int a, int b, int c)
+{
+    const int pa = std::abs(b - c);
+    const int pb = std::abs(a - c);
+    const int pc = std::abs(a + b - 2 * c);
+    if (pa <= pb && pa <= pc)
+        return uint8_t(a);
+    return uint8_t(pb <= pc ? b : c);
+}
+
+template <size_t Bpp>
+void unfilterRow(unsigned type, uint8_t *cur, const uint8_t *prev, size_t n)
+{
+    switch (type) {
+    case 1:
+        for (size_t i = Bpp; i < n; ++i)
+            cur[i] = uint8_t(cur[i] + cur[i - Bpp]);
+        break;
+    case 2:
+        for (size_t i = 0; i < n; ++i)
+            cur[i] = uint8_t(cur[i] + prev[i]);
+        break;
+    case 3:
+        for (size_t i = 0; i < Bpp && i < n; ++i)
+            cur[i] = uint8_t(cur[i] + (prev[i] >> 1));
+        for (size_t i = Bpp; i < n; ++i)
+            cur[i] = uint8_t(cur[i] + ((cur[i - Bpp] + prev[i]) >> 1));
+        break;
+    case 4:
+        for (size_t i = 0; i < Bpp && i < n; ++i)
+            cur[i] = uint8_t(cur[i] + prev[i]);
+        for (size_t i = Bpp; i < n; ++i)
+            cur[i] = uint8_t(cur[i] + paeth(cur[i - Bpp], prev[i], prev[i - Bpp]));
+        break;
+    default:
+        break;
+    }
+}
+
+void unfilter(unsigned type, size_t bpp, uint8_t *cur, const uint8_t *prev, size_t n)
+{
+    switch (bpp) {
+    case 1:
+        return unfilterRow<1>(type, cur, prev, n);
+    case 2:
+        return unfilterRow<2>(type, cur, prev, n);
+    case 3:
+        return unfilterRow<3>(type, cur, prev, n);
+    case 4:
+        return unfilterRow<4>(type, cur, prev, n);
+    case 6:
+        return unfilterRow<6>(type, cur, prev, n);
+    default:
+        return unfilterRow<8>(type, cur, prev, n);
+    }
+}
+
+} // namespace
+
+bool unfilterAndConvert(const ImageHeader &h, const ColourInfo &c, uint8_t *inflated, size_t size, uint8_t *bits)
+{
+    RowConverter conv;
+    if (!conv.init(h, c))
+        return false;
+    const unsigned bitsPP = bitsPerPixel(h);
+    const size_t bpp = bitsPP < 8 ? 1 : bitsPP / 8;
+    const bool interlaced = h.interlace == 1;
+    const size_t stride = size_t(h.width) * 4;
+    const std::vector<uint8_t> zeroRow(rowBytes(h, uint32_t(h.width)), 0);
+    size_t pos = 0;
+    for (int p = interlaced ? 0 : 7; p <= (interlaced ? 6 : 7); ++p) {
+        const Adam7Pass &pass = kAdam7[p];
+        const uint32_t pw = passExtent(uint32_t(h.width), pass.startCol, pass.colStep);
+        const uint32_t ph = passExtent(uint32_t(h.height), pass.startRow, pass.rowStep);
+        if (pw == 0 || ph == 0)
+            continue; // an empty pass has no data, not even filter bytes
+        const size_t rb = rowBytes(h, pw);
+        const uint8_t *prev = zeroRow.data();
+        for (uint32_t j = 0; j < ph; ++j) {
+            if (size - pos < rb + 1)
+                return false;
+            const unsigned filter = inflated[pos];
+            uint8_t *cur = inflated + pos + 1;
+            if (filter <= 4)
+                unfilter(filter, bpp, cur, prev, rb);
+            else if (interlaced)
+                return false;
+            // An unknown filter in a plain image leaves the row as stored.
+            const size_t y = pass.startRow + size_t(pass.rowStep) * j;
+            uint8_t *dst = bits + (size_t(h.height) - 1 - y) * stride + size_t(pass.startCol) * 4;
+            if (!conv.convert(cur, pw, dst, size_t(pass.colStep) * 4))
+                return false;
+            prev = cur;
+            pos += rb + 1;
+        }
+    }
+    return true;
+}
+
+} // namespace sorimba::png

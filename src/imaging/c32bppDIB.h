@@ -1,0 +1,160 @@
+#pragma once
+// The image engine's one image type: a 32-bit DIB section of premultiplied
+// blue-green-red-alpha pixels, rows stored bottom-up with a stride of
+// Width * 4, public coordinates from the top-left corner. Pixel (x, y) starts
+// at byte ((Height - 1 - y) * Width + x) * 4 of BitsPointer().
+//
+// Decoders fill a surface like this:
+//   imaging::c32bppDIB dib;
+//   if (!dib.InitializeDIB(w, h)) return false;          // zero-filled
+//   std::uint8_t *row = dib.BitsPointer() + std::size_t(h - 1 - y) * dib.scanWidth();
+//   ... write premultiplied B, G, R, A ...
+//   dib.setAlpha(true); dib.setImageType(imaging::Png);
+// Failures are reported as false, 0 or -1; nothing here throws.
+#include "imaging/bytearray.h"
+#include "platform/gdi/gdi.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace imaging {
+
+// Where a surface's pixels came from (the surface's ImageType).
+enum ImageFormat : std::int32_t {
+    NoImage = -1,
+    Blank = 0,
+    Bitmap = 1,
+    Metafile = 2,
+    Icon = 3,
+    EnhancedMetafile = 4,
+    Cursor = 5,
+    AlphaBitmap = 6,
+    PremultipliedBitmap = 7,
+    AlphaIcon = 8,
+    Gif = 9,
+    Png = 10,
+    PngIcon = 11,
+    AlphaCursor = 12,
+    Checkerboard = 64,
+};
+
+// Platform capability bits of a surface.
+enum CapabilityFlag : std::uint32_t {
+    capAlphaBlendUsed = 1,       // isAlphaBlendFriendly
+    capGDIplusUsed = 2,          // isGDIplusEnabled
+    capAlphaBlendPresent = 8,
+    capWin9x = 16,
+    capNoGDIplus = 32,
+};
+
+class c32bppDIB {
+public:
+    c32bppDIB();
+    ~c32bppDIB();
+    c32bppDIB(const c32bppDIB &) = delete;
+    c32bppDIB &operator=(const c32bppDIB &) = delete;
+
+    // ---- state ------------------------------------------------------------
+    bool HighQualityInterpolation() const { return m_highQuality; }
+    void setHighQualityInterpolation(bool on) { m_highQuality = on; }
+    gdi::HBITMAP Handle() const { return m_handle; }
+    std::uint8_t *BitsPointer() const { return m_bits; }
+    std::int32_t Width() const { return m_width; }
+    std::int32_t Height() const { return m_height; }
+    std::int32_t scanWidth() const { return m_width * 4; }
+    bool Alpha() const { return m_alpha; }
+    void setAlpha(bool on) { m_alpha = on; }           // for loaders and decoders
+    std::int32_t ImageType() const { return m_imageType; }
+    void setImageType(std::int32_t type) { m_imageType = type; }   // for loaders and decoders
+    bool ManageOwnDC() const { return m_manageOwnDC; }
+    // False deselects the DIB and deletes the own DC; true creates one when
+    // an image exists (without selecting the DIB).
+    void setManageOwnDC(bool on);
+    bool isAlphaBlendFriendly() const { return (m_flags & capAlphaBlendUsed) != 0; }
+    // Turns the alpha-blend path on only when the platform has it.
+    void setAlphaBlendFriendly(bool on);
+    bool isGDIplusEnabled() const { return (m_flags & capGDIplusUsed) != 0; }
+    // Never becomes true here: GDI+ does not exist on this platform.
+    void setGDIplusEnabled(bool on);
+    bool isZlibEnabled() const;
+    std::uint32_t gdiToken() const { return m_gdiToken; }
+    void setGdiToken(std::uint32_t token) { m_gdiToken = token; }
+    std::uint32_t capabilityFlags() const { return m_flags; }
+    // Whether the file routines should use wide-character names.
+    bool useWideFileNames() const { return (m_flags & 24) == 8; }
+    // The own memory DC (0 when none) and whether the DIB is selected into it.
+    gdi::HDC ownDC() const { return m_dc; }
+    bool isLoadedInDC() const { return m_displaced != 0; }
+
+    // ---- life cycle ---------------------------------------------------------
+    // A width x |height| surface, bottom-up, zero-filled, Alpha true, type 0.
+    // Fails for a negative width, a zero height or more than 2^31 - 1 bytes.
+    bool InitializeDIB(std::int32_t width, std::int32_t height);
+    void DestroyDIB();
+    // All bytes 0 (transparent black), ImageType 0, Alpha true.
+    void EraseDIB();
+    // true: selects the DIB into the own DC (created when missing) and returns
+    // that DC, 0 without image. false: deselects, deletes the DC unless it is
+    // managed, returns 0.
+    gdi::HDC LoadDIBinDC(bool load);
+
+    // ---- pixels -------------------------------------------------------------
+    // The colour (red low) at (x, y), or -1 outside or without image; the
+    // alpha goes to *alphaValue (0 on failure). Straight colour unless asked
+    // for the stored premultiplied bytes.
+    std::int32_t GetPixel(std::int32_t x, std::int32_t y, std::int32_t *alphaValue = nullptr,
+                          bool asPreMultiplied = false) const;
+    // Writes one pixel; returns its address, or nullptr when nothing was
+    // written (no image, alpha outside 0..255, outside the image).
+    std::uint8_t *SetPixel(std::int32_t x, std::int32_t y, std::uint32_t color, std::int32_t alphaValue = 255,
+                           bool isPreMultiplied = false);
+
+    // Copies a rectangle out in the requested layout; outStream is resized
+    // (two-dimensional: row bytes x rows). See the .cpp for the layouts.
+    bool GetDIBbits(ByteArray &outStream, bool as2dArray = true, bool asBGRformat = true, bool as32bpp = true,
+                    bool asWordAligned = true, bool asBottomUp = true, std::int32_t x = 0, std::int32_t y = 0,
+                    std::int32_t width = 0, std::int32_t height = 0, bool asPreMultiplied = true) const;
+    // Copies pixels in, then classifies the alpha channel of the whole
+    // surface (straight alpha is premultiplied, no alpha made opaque); its
+    // answer becomes Alpha. The input must hold row bytes x Height bytes.
+    bool SetDIBbits(std::span<const std::uint8_t> inStream, bool isBGRformat = true, bool is32bpp = true,
+                    bool isWordAligned = true, bool isBottomUp = true, std::int32_t dstX = 0,
+                    std::int32_t dstY = 0, std::int32_t dstWidth = 0, std::int32_t dstHeight = 0);
+    // One byte per pixel: the alpha.
+    bool GetAlphaMask(ByteArray &outStream, bool as2dArray = true, bool asWordAligned = true,
+                      bool asBottomUp = true, std::int32_t x = 0, std::int32_t y = 0, std::int32_t width = 0,
+                      std::int32_t height = 0) const;
+
+    // ---- original bytes -----------------------------------------------------
+    // Copies the kept source bytes out; true when there are any.
+    bool GetOrginalFormat(ByteArray &outStream) const;
+    void setOriginalBytes(std::span<const std::uint8_t> bytes) { m_original.assign(bytes.begin(), bytes.end()); }
+    const std::vector<std::uint8_t> &originalBytes() const { return m_original; }
+
+    // ---- GDI+ (absent here) -------------------------------------------------
+    std::uint32_t CreateGDIplusToken();                // always 0
+    bool DestroyGDIplusToken(std::uint32_t token);     // no information
+
+    // Members of the loading pipeline, rendering, effects and the PNG encoder
+    // are declared below by their own modules.
+
+private:
+    void deleteOwnDC();
+
+    bool m_highQuality = false;
+    gdi::HBITMAP m_handle = 0;
+    std::uint8_t *m_bits = nullptr;
+    std::int32_t m_height = 0;
+    std::int32_t m_width = 0;
+    gdi::HDC m_dc = 0;
+    gdi::HGDIOBJ m_displaced = 0;
+    std::uint32_t m_flags = 0;
+    std::int32_t m_imageType = Blank;
+    bool m_manageOwnDC = false;
+    bool m_alpha = false;
+    std::uint32_t m_gdiToken = 0;
+    std::vector<std::uint8_t> m_original;
+};
+
+} // namespace imaging

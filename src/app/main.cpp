@@ -1,6 +1,6 @@
-#include <QApplication>
+#include "app/application.h"
+
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    return 0;
+    return app::runApplication(argc, argv);
 }

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds the program and runs it against the bundled portal simulator.
+# Without a display it runs under Xvfb, walks the main path by itself and saves
+# a screenshot of each step into a folder whose path it prints.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+bash "$root/scripts/setup.sh"
+BUILD_DIR="$root/build" bash "$root/scripts/build.sh"
+
+sim_log=$(mktemp)
+"$root/build/tools/portal-sim" >"$sim_log" 2>&1 &
+sim_pid=$!
+trap 'kill $sim_pid 2>/dev/null || true' EXIT
+for _ in $(seq 50); do
+  base=$(head -n1 "$sim_log" 2>/dev/null || true)
+  [ -n "$base" ] && break
+  sleep 0.1
+done
+[ -n "$base" ] || { echo "portal simulator did not start" >&2; cat "$sim_log" >&2; exit 1; }
+echo "portal simulator: $base"
+export SORIMBA_CHART_HOST="$base" SORIMBA_SEARCH_HOST="$base" SORIMBA_BLOG_HOST="$base" \
+       SORIMBA_ATTACH_HOST="${base/127.0.0.1/127.0.0.2}"
+
+if [ -n "${DISPLAY:-}" ] && [ "${SORIMBA_HEADLESS:-0}" != 1 ]; then
+  "$root/build/src/sorimba"
+else
+  out="${SORIMBA_DEMO_DIR:-$root/out/demo-$(date +%Y%m%d-%H%M%S)}"
+  mkdir -p "$out"
+  export SORIMBA_DEMO_DIR="$out" SORIMBA_AO="${SORIMBA_AO:-null}"
+  xvfb-run -a -s "-screen 0 1280x800x24" "$root/build/src/sorimba"
+  echo "demo output: $out"
+fi

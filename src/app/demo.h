@@ -1,0 +1,24 @@
+#pragma once
+// The demo run: when SORIMBA_DEMO_DIR names a folder, the program walks its
+// main path by itself after start and saves a screenshot of each step there,
+// then quits. Without the variable it does nothing.
+#include <QString>
+class QWidget;
+
+namespace app {
+
+class frmMain;
+
+class Demo {
+public:
+    explicit Demo(frmMain *main);
+    bool active() const { return !m_dir.isEmpty(); }
+    void afterLoad();
+
+private:
+    void saveShot(QWidget *window, const QString &name);
+    frmMain *m_main;
+    QString m_dir;
+};
+
+} // namespace app

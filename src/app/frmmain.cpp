@@ -1,0 +1,252 @@
+#include "app/frmmain.h"
+
+#include "app/twips.h"
+#include "platform/doevents.h"
+#include "platform/wait.h"
+
+#include <QApplication>
+#include <QBitmap>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QIcon>
+
+namespace app {
+
+using controls::SkinButton;
+using controls::SkinLabel;
+
+namespace {
+constexpr quint32 kYellow = 0x00FFFF; // colour references: red in the low byte
+constexpr quint32 kRed = 0x0000FF;
+
+QString listStyle(const QString &picture)
+{
+    return QStringLiteral(
+               "QTreeWidget { border: 1px solid #3a3a3a; color: #f0f0f0; font-family: Gulim; font-size: 9pt;"
+               " background-color: #1b1b1f; background-image: url(%1); background-attachment: fixed;"
+               " background-repeat: no-repeat; selection-background-color: #5a5a64; }"
+               "QTreeWidget::item { height: 17px; }"
+               "QHeaderView::section { color: #e8e8e8; font-family: Gulim; font-size: 9pt; padding: 1px 4px;"
+               " border: 0; border-right: 1px solid #505050; border-bottom: 1px solid #505050;"
+               " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4a4a4a, stop:0.5 #2a2a2a, stop:1 #111111); }")
+        .arg(picture);
+}
+} // namespace
+
+frmMain::frmMain(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Sorimba 2"));
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                   | Qt::CustomizeWindowHint);
+    setFixedSize(px(10455), px(5805));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    buildControls();
+}
+
+frmMain::~frmMain() = default;
+
+QLabel *frmMain::addPicture(QWidget *parent, const QString &resource, const QRect &geometry)
+{
+    auto *picture = new QLabel(parent);
+    picture->setGeometry(geometry);
+    picture->setPixmap(QPixmap(resource));
+    return picture;
+}
+
+SkinLabel *frmMain::addLabel(QWidget *parent, const QString &text, const QRect &geometry)
+{
+    auto *label = new SkinLabel(parent);
+    label->setGeometry(geometry);
+    label->setCaption(text);
+    return label;
+}
+
+SkinButton *frmMain::addButton(QWidget *parent, const QString &text, const QRect &geometry)
+{
+    auto *button = new SkinButton(parent);
+    button->setGeometry(geometry);
+    button->setCaption(text);
+    return button;
+}
+
+void frmMain::buildControls()
+{
+    addPicture(this, QStringLiteral(":/pictures/main_header.jpg"), twipRect(120, 120, 10305, 1395));
+    auto *logo = addPicture(this, QStringLiteral(":/pictures/icon.png"), twipRect(360, 360, 720, 720));
+    logo->setObjectName(QStringLiteral("logo"));
+    addLabel(this, QStringLiteral("Sorimba 2"), twipRect(1320, 360, 2415, 255));
+    capVersion = addLabel(this, QStringLiteral("vx.x.x.x"), twipRect(2760, 360, 1215, 255));
+    addLabel(this, QStringLiteral("검 색 어 :"), twipRect(1320, 720, 1815, 375));
+    txtKeyword = new QLineEdit(this);
+    txtKeyword->setGeometry(twipRect(2280, 720, 6255, 375));
+    txtKeyword->setFont(QFont(QStringLiteral("Gulim"), 9));
+    cmdSearch = addButton(this, QStringLiteral("검 색"), twipRect(8640, 720, 1455, 375));
+    addPicture(this, QStringLiteral(":/pictures/main_band.jpg"), twipRect(146, 1400, 10155, 555));
+
+    lstResult = new QTreeWidget(this);
+    lstResult->setGeometry(twipRect(240, 1560, 5415, 2295));
+    lstResult->setHeaderLabels({QStringLiteral("검색 결과 (최대 폐이지당 10개 표시)")});
+    lstResult->setRootIsDecorated(false);
+    lstResult->setStyleSheet(listStyle(QStringLiteral(":/pictures/main_list_result.jpg")));
+
+    addLabel(this, QStringLiteral("최신음악 (Based By Cyworld Music TOP 100)"), twipRect(5760, 1560, 4575, 255));
+    lstTop = new QTreeWidget(this);
+    lstTop->setGeometry(twipRect(5760, 1920, 4575, 2295));
+    lstTop->setHeaderLabels({QStringLiteral("타이틀"), QStringLiteral("아티스트")});
+    lstTop->setRootIsDecorated(false);
+    lstTop->setColumnWidth(0, px(5010));
+    lstTop->setColumnWidth(1, px(2716));
+    lstTop->setStyleSheet(listStyle(QStringLiteral(":/pictures/main_list_top.jpg")));
+
+    cmdPrev = addButton(this, QStringLiteral("< 이전"), twipRect(2280, 3960, 1215, 495));
+    for (int d = 0; d < 10; ++d) {
+        QPixmap digit(QStringLiteral(":/pictures/digit%1.jpg").arg(d));
+        // The image list's mask colour is silver.
+        digit.setMask(digit.createMaskFromColor(QColor(192, 192, 192)));
+        imglst1.append(digit);
+    }
+    imgA = new QLabel(this);
+    imgA->setGeometry(twipRect(3600, 3960, 390, 780));
+    imgB = new QLabel(this);
+    imgB->setGeometry(twipRect(3960, 3960, 390, 780));
+    cmdNext = addButton(this, QStringLiteral("다음 >"), twipRect(4440, 3960, 1215, 495));
+    capTime = addLabel(this, QStringLiteral("로딩중..."), twipRect(5760, 4320, 4575, 255));
+    capTime->setCaptionINColor(kYellow);
+    capTime->setAlignmentCode(2);
+    addPicture(this, QStringLiteral(":/pictures/main_deco1.jpg"), twipRect(2240, 4440, 1305, 300));
+    addPicture(this, QStringLiteral(":/pictures/main_deco2.jpg"), twipRect(4400, 4440, 1305, 300));
+    addPicture(this, QStringLiteral(":/pictures/main_deco3.jpg"), twipRect(720, 4680, 8580, 1200));
+    addPicture(this, QStringLiteral(":/pictures/main_deco4.jpg"), twipRect(690, 5280, 8775, 435));
+
+    W = new platform::PageHost(this);
+
+    buildErrorPanel();
+    buildWorkPanel();
+
+    connect(CandyButton1, &SkinButton::Click, picError, &QWidget::hide);
+}
+
+void frmMain::buildErrorPanel()
+{
+    picError = addPicture(this, QStringLiteral(":/pictures/panel_error.jpg"), twipRect(2520, 1320, 5535, 2895));
+    picError->setObjectName(QStringLiteral("picError"));
+    addPicture(picError, QStringLiteral(":/pictures/icon.png"), twipRect(480, 360, 720, 720));
+    auto *title = addLabel(picError, QStringLiteral("음악 파일을 찾을 수 없습니다."), twipRect(1320, 360, 3855, 735));
+    title->setPointSize(14.25);
+    title->setCaptionINColor(kRed);
+    addLabel(picError, QStringLiteral("해당 블로그에 음악파일이 없거나"), twipRect(600, 1200, 4695, 375));
+    addLabel(picError, QStringLiteral("멀티미디어 링크가 없을 수 있습니다."), twipRect(600, 1560, 4575, 255));
+    addLabel(picError, QStringLiteral("다른 블로그를 시도하여 보세요 ^^"), twipRect(600, 1800, 3855, 375));
+    CandyButton1 = addButton(picError, QStringLiteral("닫기"), twipRect(3720, 2160, 1575, 495));
+    picError->hide();
+}
+
+void frmMain::buildWorkPanel()
+{
+    picWork = addPicture(this, QStringLiteral(":/pictures/panel_work.jpg"), twipRect(10000, 2040, 8295, 1455));
+    picWork->setObjectName(QStringLiteral("picWork"));
+    addPicture(picWork, QStringLiteral(":/pictures/icon.png"), twipRect(360, 360, 720, 720));
+    auto *title = addLabel(picWork, QStringLiteral("데이터 처리중.."), twipRect(1440, 120, 3975, 495));
+    title->setPointSize(15.75);
+    addLabel(picWork, QStringLiteral("이 작업은 길이는 개인 PC 환경에 따라 다릅니다."), twipRect(1440, 720, 4215, 255));
+    addLabel(picWork, QStringLiteral("대부분 몇초 걸립니다. 잠시만 기다려 주십시오."), twipRect(1440, 960, 3975, 255));
+    picWork->hide();
+}
+
+QString frmMain::VersionText(int major, int minor, int revision)
+{
+    return QStringLiteral("v %1.%2.0.%3").arg(major).arg(minor).arg(revision);
+}
+
+QString frmMain::VersionText() const
+{
+    return VersionText(SORIMBA_VERSION_MAJOR, SORIMBA_VERSION_MINOR, SORIMBA_VERSION_REVISION);
+}
+
+void frmMain::Load()
+{
+    capVersion->setCaption(VersionText());
+    show();
+    platform::DoEvents();
+    refreshTop();
+    lstResult->setColumnWidth(0, lstResult->viewport()->width());
+    picError->move(px(2520), px(1320));
+}
+
+void frmMain::WaitTime(double ms, bool pump)
+{
+    platform::WaitTime(ms, pump);
+}
+
+void frmMain::WaitBusy()
+{
+    WaitTime(500, true);
+    while (W->Busy()) {
+        platform::DoEvents();
+        platform::WaitTime(1, false); // let the network deliver without spinning a core
+    }
+}
+
+void frmMain::setWorkLeft(int twips)
+{
+    m_workLeftTwips = twips;
+    picWork->move(px(twips), px(2040));
+    emit workPanelMoved(twips);
+}
+
+void frmMain::WorkShow()
+{
+    picWork->show();
+    picWork->raise();
+    for (int left = 10000; left > 4000; left -= 500) {
+        setWorkLeft(left);
+        WaitTime(10, true);
+    }
+}
+
+void frmMain::WorkHide()
+{
+    for (int left = 4200; left < 10200; left += 500) {
+        setWorkLeft(left);
+        WaitTime(10, true);
+    }
+    picWork->hide();
+}
+
+void frmMain::ShowError()
+{
+    picError->show();
+    picError->raise();
+}
+
+bool frmMain::beginPageLoad()
+{
+    if (m_pageLoadRunning) {
+        QApplication::beep();
+        return false;
+    }
+    m_pageLoadRunning = true;
+    return true;
+}
+
+void frmMain::endPageLoad()
+{
+    m_pageLoadRunning = false;
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    // Closing the main window ends the whole program.
+    event->accept();
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w != this)
+            w->close();
+    QCoreApplication::exit(0);
+}
+
+} // namespace app

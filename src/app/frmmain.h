@@ -1,0 +1,88 @@
+#pragma once
+// The main window: keyword box and search button, the blog result list with its
+// page buttons and page digits, the real-time chart, the hidden page host and
+// transfer control, and the shared routines every loading routine uses (timed
+// wait, page wait, busy panel, error panel). Closing it ends the program.
+#include "controls/skin.h"
+#include "platform/pagehost/pagehost.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QList>
+#include <QPixmap>
+#include <QStringList>
+#include <QTreeWidget>
+#include <QWidget>
+
+namespace app {
+
+class frmMain : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // The load sequence: version label, show, chart, result column, error panel.
+    void Load();
+
+    static QString VersionText(int major, int minor, int revision);
+    QString VersionText() const;
+
+    void WaitTime(double ms, bool pump);
+    void WaitBusy();
+    void WorkShow();
+    void WorkHide();
+    void ShowError();
+    int workLeftTwips() const { return m_workLeftTwips; }
+
+    void refreshTop();
+
+    // Controls, named as the window's definition names them.
+    controls::SkinLabel *capVersion = nullptr;
+    controls::SkinLabel *capTime = nullptr;
+    QLineEdit *txtKeyword = nullptr;
+    controls::SkinButton *cmdSearch = nullptr;
+    controls::SkinButton *cmdPrev = nullptr;
+    controls::SkinButton *cmdNext = nullptr;
+    QTreeWidget *lstResult = nullptr;
+    QTreeWidget *lstTop = nullptr;
+    QLabel *imgA = nullptr;
+    QLabel *imgB = nullptr;
+    QList<QPixmap> imglst1; // the digits 0 to 9
+    QLabel *picError = nullptr;
+    controls::SkinButton *CandyButton1 = nullptr; // the error panel's close button
+    QLabel *picWork = nullptr;
+    platform::PageHost *W = nullptr;
+
+    // Search state shared with the post reader.
+    qint16 SearchPage = 0;
+    qint16 ResultCount = 0;
+    QStringList ResultURLs;
+
+    // Bounds on repeated loads of a page that never looks complete.
+    static constexpr int kChartAttempts = 5;
+
+signals:
+    void workPanelMoved(int leftTwips);
+    void chartFinished();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void buildErrorPanel();
+    void buildWorkPanel();
+    QLabel *addPicture(QWidget *parent, const QString &resource, const QRect &geometry);
+    controls::SkinLabel *addLabel(QWidget *parent, const QString &text, const QRect &geometry);
+    controls::SkinButton *addButton(QWidget *parent, const QString &text, const QRect &geometry);
+    void setWorkLeft(int twips);
+    // A page load in progress refuses another one.
+    bool beginPageLoad();
+    void endPageLoad();
+
+    int m_workLeftTwips = 10000;
+    bool m_pageLoadRunning = false;
+};
+
+} // namespace app

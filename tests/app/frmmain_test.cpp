@@ -1,0 +1,135 @@
+// The main window's shared routines and the chart load, against the simulator.
+#include "app/application.h"
+#include "app/frmmain.h"
+#include "support/sim_fixture.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+using namespace testsupport;
+
+namespace {
+
+class MainWindowTest : public SimFixture {
+protected:
+    void SetUp() override
+    {
+        app::initApplication();
+        SimFixture::SetUp();
+    }
+};
+
+TEST(VersionText, PlainNumbersWithLiteralZero)
+{
+    EXPECT_EQ(app::frmMain::VersionText(2, 1, 7), "v 2.1.0.7"); // version 2.01.0007
+    EXPECT_EQ(app::frmMain::VersionText(10, 0, 123), "v 10.0.0.123");
+}
+
+TEST(WaitTime, ZeroReturnsAtOnceAndNonPumpingWaitHandlesNoInput)
+{
+    app::initApplication();
+    app::frmMain w;
+    QElapsedTimer t;
+    t.start();
+    w.WaitTime(0, true);
+    w.WaitTime(0, false);
+    EXPECT_LT(t.elapsed(), 5);
+
+    bool fired = false;
+    QTimer::singleShot(0, [&] { fired = true; });
+    t.restart();
+    w.WaitTime(30, false);
+    EXPECT_GE(t.elapsed(), 30);
+    EXPECT_FALSE(fired); // nothing was processed meanwhile
+    w.WaitTime(20, true);
+    EXPECT_TRUE(fired);
+}
+
+TEST(WorkPanel, SlidesThroughTheLeftPositions)
+{
+    app::initApplication();
+    app::frmMain w;
+    QList<int> lefts;
+    QObject::connect(&w, &app::frmMain::workPanelMoved, [&](int left) { lefts.append(left); });
+    w.WorkShow();
+    EXPECT_TRUE(w.picWork->isVisibleTo(&w));
+    const QList<int> in{10000, 9500, 9000, 8500, 8000, 7500, 7000, 6500, 6000, 5500, 5000, 4500};
+    EXPECT_EQ(lefts, in);
+    lefts.clear();
+    w.WorkHide();
+    const QList<int> out{4200, 4700, 5200, 5700, 6200, 6700, 7200, 7700, 8200, 8700, 9200, 9700};
+    EXPECT_EQ(lefts, out);
+    EXPECT_FALSE(w.picWork->isVisibleTo(&w));
+    lefts.clear();
+    w.WorkShow();
+    w.WorkShow(); // a second show replays the slide from 10000
+    EXPECT_EQ(lefts.mid(12), in);
+}
+
+TEST(ErrorPanel, StaysUntilItsCloseButton)
+{
+    app::initApplication();
+    app::frmMain w;
+    EXPECT_FALSE(w.picError->isVisibleTo(&w));
+    w.ShowError();
+    w.WorkShow();
+    w.WorkHide();
+    EXPECT_TRUE(w.picError->isVisibleTo(&w));
+    emit w.CandyButton1->Click();
+    EXPECT_FALSE(w.picError->isVisibleTo(&w));
+}
+
+TEST_F(MainWindowTest, LoadFillsTheChartAndDateLine)
+{
+    app::frmMain w;
+    w.Load();
+    EXPECT_EQ(w.capVersion->Caption(), "v 2.1.0.7");
+    EXPECT_EQ(w.lstTop->topLevelItemCount(), 100);
+    EXPECT_EQ(w.lstTop->topLevelItem(99)->text(0), portalsim::catalogue()[99].title);
+    EXPECT_EQ(w.lstTop->topLevelItem(99)->text(1), portalsim::catalogue()[99].artist);
+    EXPECT_EQ(w.capTime->Caption(), portal.options().chartDate + QStringLiteral("기준의 자료입니다.[실시간]"));
+    EXPECT_FALSE(w.picWork->isVisibleTo(&w));
+    EXPECT_EQ(w.picError->pos(), QPoint(168, 88));
+    EXPECT_EQ(portal.server().requests().size(), 1);
+}
+
+TEST_F(MainWindowTest, ShortChartReloadsUpToTheBoundThenKeepsTheLastListing)
+{
+    pointHostsAt(portal.baseUrl(), "rows98");
+    app::frmMain w;
+    w.Load();
+    EXPECT_EQ(portal.server().requests().size(), app::frmMain::kChartAttempts);
+    EXPECT_EQ(w.lstTop->topLevelItemCount(), 98);
+    EXPECT_FALSE(w.picWork->isVisibleTo(&w));
+}
+
+TEST_F(MainWindowTest, ChartWithoutDateHidesTheBusyPanelAndKeepsTheDesignText)
+{
+    pointHostsAt(portal.baseUrl(), "nodate");
+    app::frmMain w;
+    w.Load();
+    EXPECT_EQ(w.lstTop->topLevelItemCount(), 100);
+    EXPECT_EQ(w.capTime->Caption(), QStringLiteral("로딩중..."));
+    EXPECT_FALSE(w.picWork->isVisibleTo(&w));
+}
+
+TEST_F(MainWindowTest, UnreachablePortalEndsAfterTheBound)
+{
+    pointHostsAt("http://127.0.0.1:1");
+    app::frmMain w;
+    w.Load();
+    EXPECT_EQ(w.lstTop->topLevelItemCount(), 0);
+    EXPECT_FALSE(w.picWork->isVisibleTo(&w));
+}
+
+TEST_F(MainWindowTest, SecondLoadIsRefusedWhileOneRuns)
+{
+    pointHostsAt(portal.baseUrl(), "slow");
+    app::frmMain w;
+    QTimer::singleShot(100, [&] { w.refreshTop(); }); // runs inside the first load's wait
+    w.refreshTop();
+    EXPECT_EQ(portal.server().requests().size(), 1);
+    EXPECT_EQ(w.lstTop->topLevelItemCount(), 100);
+}
+
+} // namespace

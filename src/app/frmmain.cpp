@@ -129,6 +129,7 @@ void frmMain::buildControls()
     buildWorkPanel();
 
     connect(CandyButton1, &SkinButton::Click, picError, &QWidget::hide);
+    connectCommands();
 }
 
 void frmMain::buildErrorPanel()

@@ -36,6 +36,14 @@ public:
     int workLeftTwips() const { return m_workLeftTwips; }
 
     void refreshTop();
+    void printSPage(qint16 page);
+
+    // Command handlers, also called by tests.
+    void cmdSearch_Click();
+    void cmdPrev_Click();
+    void cmdNext_Click();
+    void lstTop_DblClick();
+    void lstResult_DblClick();
 
     // Controls, named as the window's definition names them.
     controls::SkinLabel *capVersion = nullptr;
@@ -61,10 +69,12 @@ public:
 
     // Bounds on repeated loads of a page that never looks complete.
     static constexpr int kChartAttempts = 5;
+    static constexpr int kSearchAttempts = 3;
 
 signals:
     void workPanelMoved(int leftTwips);
     void chartFinished();
+    void searchFinished();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -73,6 +83,8 @@ private:
     void buildControls();
     void buildErrorPanel();
     void buildWorkPanel();
+    void connectCommands();
+    void showPageDigits(qint16 page);
     QLabel *addPicture(QWidget *parent, const QString &resource, const QRect &geometry);
     controls::SkinLabel *addLabel(QWidget *parent, const QString &text, const QRect &geometry);
     controls::SkinButton *addButton(QWidget *parent, const QString &text, const QRect &geometry);

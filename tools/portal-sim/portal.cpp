@@ -8,6 +8,7 @@ Portal::Portal(PortalOptions options) : m_options(std::move(options))
 {
     installChartSite(m_server, m_options);
     installMusicSite(m_server);
+    installSearchSite(m_server);
 }
 
 bool Portal::start(const QHostAddress &address, quint16 port)

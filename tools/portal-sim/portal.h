@@ -42,5 +42,6 @@ QString htmlEscape(const QString &text);
 // Site installers, one per file.
 void installChartSite(HttpServer &server, const PortalOptions &options);
 void installMusicSite(HttpServer &server);
+void installSearchSite(HttpServer &server);
 
 } // namespace portalsim

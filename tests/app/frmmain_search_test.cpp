@@ -1,0 +1,162 @@
+// The blog search on the main window, over real HTTP against the simulator.
+#include "app/application.h"
+#include "app/frmmain.h"
+#include "platform/dialogs.h"
+#include "sources/endpoints.h"
+#include "sources/search.h"
+#include "support/sim_fixture.h"
+
+using namespace testsupport;
+
+namespace {
+
+class SearchTest : public SimFixture {
+protected:
+    void SetUp() override
+    {
+        app::initApplication();
+        SimFixture::SetUp();
+        portal.server().clearRequests();
+    }
+    QList<portalsim::Request> searchRequests() const
+    {
+        QList<portalsim::Request> found;
+        for (const auto &r : const_cast<portalsim::Portal &>(portal).server().requests())
+            if (r.path == "/search.naver")
+                found.append(r);
+        return found;
+    }
+    QString rowText(int row) const { return w.lstResult->topLevelItem(row)->text(0); }
+    int digitShown(QLabel *image) const
+    {
+        for (int d = 0; d < 10; ++d)
+            if (image->pixmap().cacheKey() == w.imglst1[d].cacheKey())
+                return d;
+        return -1;
+    }
+    app::frmMain w;
+};
+
+TEST_F(SearchTest, RequestCarriesTheEncodedKeywordAndStartValue)
+{
+    w.txtKeyword->setText(QStringLiteral(" 가나 a&b "));
+    w.cmdSearch_Click();
+    const auto requests = searchRequests();
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests[0].target,
+              "/search.naver?where=post&sm=tab_pge&query=%B0%A1%B3%AA+a%26b&start=%2001"
+              "&st=sim&date_option=-1&date_from=&date_to=&dup_remove=2&post_blogid=");
+    EXPECT_EQ(w.SearchPage, 0);
+}
+
+TEST_F(SearchTest, BlogAndExternalRowsWithTheirAddresses)
+{
+    w.txtKeyword->setText("abc");
+    w.cmdSearch_Click();
+    ASSERT_EQ(w.lstResult->topLevelItemCount(), 10);
+    EXPECT_EQ(w.ResultCount, 10);
+    const QString blog = sources::BlogHostPrefix();
+    // Row 2 is another site's result between two blog posts.
+    EXPECT_EQ(rowText(1), QStringLiteral("[외부 사이트]"));
+    EXPECT_EQ(w.lstResult->topLevelItem(1)->foreground(0).color(), QColor(255, 0, 0));
+    EXPECT_TRUE(w.ResultURLs.value(2).isEmpty());
+    EXPECT_TRUE(w.ResultURLs.value(1).startsWith(blog + "PostView.nhn?blogId=musicblog"));
+    EXPECT_TRUE(w.ResultURLs.value(1).contains("&logNo=1"));
+    EXPECT_TRUE(w.ResultURLs.value(3).startsWith(blog + "PostView.nhn?blogId="));
+    EXPECT_TRUE(rowText(0).startsWith(QStringLiteral("abc 듣기 좋은 노래 #1")));
+    EXPECT_EQ(digitShown(w.imgA), 0);
+    EXPECT_EQ(digitShown(w.imgB), 1);
+    EXPECT_FALSE(w.picWork->isVisibleTo(&w));
+}
+
+TEST_F(SearchTest, EmptyTextAnchorTakesNoRowNumber)
+{
+    pointHostsAt(portal.baseUrl(), "emptytext");
+    qputenv("SORIMBA_BLOG_HOST", portal.baseUrl().toUtf8());
+    w.txtKeyword->setText("abc");
+    w.cmdSearch_Click();
+    EXPECT_EQ(w.lstResult->topLevelItemCount(), 10);
+    EXPECT_TRUE(rowText(0).contains("#1"));
+    EXPECT_EQ(searchRequests().size(), 1);
+}
+
+TEST_F(SearchTest, RangeChecks)
+{
+    struct Case {
+        const char *variant;
+        int requests;
+        int rows;
+    } cases[] = {
+        {"badrange", app::frmMain::kSearchAttempts, 9}, // re-requested up to the bound, last listing kept
+        {"norange", 1, 10},                             // no range span: accepted as it is
+        {"noresults", 1, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.variant);
+        portal.server().clearRequests();
+        pointHostsAt(portal.baseUrl(), c.variant);
+        qputenv("SORIMBA_BLOG_HOST", portal.baseUrl().toUtf8());
+        w.txtKeyword->setText("abc");
+        w.cmdSearch_Click();
+        EXPECT_EQ(searchRequests().size(), c.requests);
+        EXPECT_EQ(w.lstResult->topLevelItemCount(), c.rows);
+    }
+}
+
+TEST_F(SearchTest, PageButtonsAndDigits)
+{
+    w.txtKeyword->setText("abc");
+    w.cmdPrev_Click(); // page 0: nothing
+    EXPECT_TRUE(searchRequests().isEmpty());
+
+    w.txtKeyword->setText("def"); // the keyword is read again on every request
+    w.cmdNext_Click();
+    ASSERT_EQ(searchRequests().size(), 1);
+    EXPECT_EQ(w.SearchPage, 1);
+    EXPECT_TRUE(searchRequests()[0].target.contains("query=def&start=%2011&"));
+    EXPECT_TRUE(rowText(0).startsWith("def"));
+
+    w.SearchPage = 8;
+    w.cmdNext_Click(); // index 9 shows 1 and 0
+    EXPECT_EQ(digitShown(w.imgA), 1);
+    EXPECT_EQ(digitShown(w.imgB), 0);
+    EXPECT_TRUE(searchRequests().last().target.contains("&start=%2091&"));
+
+    w.SearchPage = 98;
+    w.cmdNext_Click(); // index 99 shows the first two digits of 100
+    EXPECT_EQ(w.SearchPage, 99);
+    EXPECT_EQ(digitShown(w.imgA), 1);
+    EXPECT_EQ(digitShown(w.imgB), 0);
+    const auto count = searchRequests().size();
+    w.cmdNext_Click(); // nothing past 99
+    EXPECT_EQ(searchRequests().size(), count);
+}
+
+TEST_F(SearchTest, ChartDoubleClickSearchesArtistThenTitle)
+{
+    w.lstTop_DblClick(); // no row selected: nothing
+    EXPECT_TRUE(searchRequests().isEmpty());
+    w.lstTop->addTopLevelItem(new QTreeWidgetItem(QStringList{"Blue Morning", QStringLiteral("하늘소리")}));
+    w.lstTop->setCurrentItem(w.lstTop->topLevelItem(0));
+    w.SearchPage = 5;
+    w.lstTop_DblClick();
+    EXPECT_EQ(w.txtKeyword->text(), QStringLiteral("하늘소리 Blue Morning"));
+    EXPECT_EQ(w.SearchPage, 0);
+    ASSERT_EQ(searchRequests().size(), 1);
+    EXPECT_TRUE(searchRequests()[0].target.contains("query=%C7%CF%B4%C3%BC%D2%B8%AE+Blue+Morning&start=%2001&"));
+}
+
+TEST_F(SearchTest, UnencodableKeywordShowsAMessageAndTheProgramGoesOn)
+{
+    platform::ScopedDialogAnswers answers;
+    w.txtKeyword->setText(QString(32767, 'a'));
+    w.cmdSearch_Click();
+    ASSERT_EQ(answers.messages().size(), 1);
+    EXPECT_TRUE(searchRequests().isEmpty());
+    EXPECT_FALSE(w.picWork->isVisibleTo(&w));
+    w.txtKeyword->setText("abc"); // and the next search works
+    w.cmdSearch_Click();
+    EXPECT_EQ(w.lstResult->topLevelItemCount(), 10);
+}
+
+} // namespace

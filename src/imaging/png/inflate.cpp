@@ -3,7 +3,7 @@
 #include <bit>
 #include <cstring>
 
-namespace sorimba::png {
+namespace imaging::png {
 namespace {
 
 // A decoding table entry packs, from the low bits up: 4 bits to drop for the code,
@@ -484,4 +484,4 @@ bool inflateZlib(const uint8_t *in, size_t inSize, uint8_t *out, size_t outSize,
     return inflateRaw(in + 2, inSize - 2, out, outSize, produced);
 }
 
-} // namespace sorimba::png
+} // namespace imaging::png

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace sorimba::png {
+namespace imaging::png {
 
 // Decodes zlib-wrapped data (RFC 1950) into out[0, outSize). The two-byte header is
 // skipped without inspection (no preset dictionary) and the Adler-32 trailer is not
@@ -15,4 +15,4 @@ bool inflateZlib(const uint8_t *in, size_t inSize, uint8_t *out, size_t outSize,
 // The same for bare deflate data (RFC 1951).
 bool inflateRaw(const uint8_t *in, size_t inSize, uint8_t *out, size_t outSize, size_t *produced);
 
-} // namespace sorimba::png
+} // namespace imaging::png

@@ -2,15 +2,14 @@
 
 #include "imaging/png/inflate.h"
 #include "imaging/png/png_pixels.h"
-
-#include <zlib.h>
+#include "imaging/zlib_bridge.h"
 
 #include <cstring>
 #include <memory>
 #include <new>
 #include <utility>
 
-namespace sorimba::png {
+namespace imaging::png {
 
 namespace {
 
@@ -104,7 +103,7 @@ private:
     {
         if (!m_options.compressionLibrary || stored == 0)
             return true;
-        const uLong computed = crc32(0, typeAndData, uInt(length) + 4);
+        const uint32_t computed = zlib::crc32(0, {typeAndData, size_t(length) + 4});
         return computed != 0 && computed == stored;
     }
 
@@ -193,9 +192,7 @@ private:
         bool inflated = false;
         size_t produced = 0;
         if (m_options.compressionLibrary) {
-            uLongf destLen = expected;
-            inflated = uncompress(out.get(), &destLen, z, zlen) == Z_OK;
-            produced = destLen;
+            inflated = zlib::uncompress({out.get(), expected}, produced, {z, zlen}) == zlib::Z_OK;
         }
         // The built-in inflater ignores the Adler-32 trailer, so data that the library
         // refuses only for its checksum still decodes here.
@@ -295,4 +292,4 @@ DecodeResult decodePng(ChunkSource &source, SurfaceSink &sink, const DecodeOptio
     }
 }
 
-} // namespace sorimba::png
+} // namespace imaging::png

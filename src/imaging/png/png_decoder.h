@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace sorimba::png {
+namespace imaging::png {
 
 // 89 50 4E 47 0D 0A 1A 0A
 bool hasSignature(const uint8_t *data, size_t size);
@@ -87,4 +87,4 @@ enum class DecodeResult {
 
 DecodeResult decodePng(ChunkSource &source, SurfaceSink &sink, const DecodeOptions &options = {});
 
-} // namespace sorimba::png
+} // namespace imaging::png

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace sorimba::png {
+namespace imaging::png {
 
 const Adam7Pass kAdam7[8] = {
     {0, 0, 8, 8}, {0, 4, 8, 8}, {4, 0, 8, 4}, {0, 2, 4, 4}, {2, 0, 4, 2}, {0, 1, 2, 2}, {1, 0, 2, 1}, {0, 0, 1, 1},
@@ -326,4 +326,4 @@ bool unfilterAndConvert(const ImageHeader &h, const ColourInfo &c, uint8_t *infl
     return true;
 }
 
-} // namespace sorimba::png
+} // namespace imaging::png

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace sorimba::png {
+namespace imaging::png {
 
 struct ImageHeader {
     int32_t width = 0;
@@ -48,4 +48,4 @@ void preparePalette(const ImageHeader &h, ColourInfo &c);
 bool unfilterAndConvert(const ImageHeader &h, const ColourInfo &c, uint8_t *inflated, size_t size,
                         uint8_t *bits);
 
-} // namespace sorimba::png
+} // namespace imaging::png

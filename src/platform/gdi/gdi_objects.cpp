@@ -15,6 +15,8 @@ namespace {
 constexpr HGDIOBJ kStockBase = 0x100;
 constexpr HGDIOBJ kStockBitmap = kStockBase + 0xFF;
 constexpr HGDIOBJ kFirstDynamic = 0x10000;
+constexpr int kSysBrushBase = 0x20;
+constexpr int kSysColours = 31;
 
 struct Table {
     std::unordered_map<HGDIOBJ, Object> objects;
@@ -36,6 +38,9 @@ struct Table {
         objects.emplace(kStockBase + NULL_PEN, Pen{0, 1, true});
         objects.emplace(kStockBase + SYSTEM_FONT, Font{QGuiApplication::font()});
         objects.emplace(kStockBase + DEFAULT_GUI_FONT, Font{QGuiApplication::font()});
+        // One brush per system colour, kept for the life of the program.
+        for (int i = 0; i < kSysColours; ++i)
+            objects.emplace(kStockBase + kSysBrushBase + i, Brush{GetSysColor(i), false});
         // The 1x1 monochrome bitmap every new memory DC starts with.
         Bitmap b;
         b.bits.reset(new std::uint8_t[4]());
@@ -141,8 +146,8 @@ std::uint32_t GetObjectType(HGDIOBJ h)
 
 HGDIOBJ GetStockObject(int which)
 {
-    const HGDIOBJ h = 0x100 + HGDIOBJ(which);
-    return (which >= 0 && lookup(h)) ? h : 0;
+    const HGDIOBJ h = kStockBase + HGDIOBJ(which);
+    return (which >= 0 && which < kSysBrushBase && lookup(h)) ? h : 0;
 }
 
 bool DeleteObject(HGDIOBJ h)
@@ -171,7 +176,7 @@ static HDC newDC(bool memory)
 {
     DC d;
     d.memory = memory;
-    d.bitmap = memory ? 0x100 + 0xFF : 0;
+    d.bitmap = memory ? kStockBitmap : 0;
     d.brush = GetStockObject(WHITE_BRUSH);
     d.pen = GetStockObject(BLACK_PEN);
     d.font = GetStockObject(SYSTEM_FONT);
@@ -386,13 +391,9 @@ COLORREF GetSysColor(int index)
 
 HBRUSH GetSysColorBrush(int index)
 {
-    // One brush per index, kept for the life of the program like the platform's.
-    static HBRUSH brushes[31] = {};
-    if (index < 0 || index >= 31)
+    if (index < 0 || index >= kSysColours)
         return 0;
-    if (!get<Brush>(brushes[index]))
-        brushes[index] = CreateSolidBrush(GetSysColor(index));
-    return brushes[index];
+    return kStockBase + kSysBrushBase + HGDIOBJ(index);
 }
 
 COLORREF TranslateColor(std::uint32_t colour)

@@ -35,7 +35,11 @@ void drawText(HDC dc, int x, int y, const QString &text, int underline, COLORREF
     const PixelView v = target(dc);
     if (!d || !v.valid() || text.isEmpty())
         return;
-    const QFont font = fontOfDC(d);
+    // Whole pixels only, like the platform's classic text: an edge pixel is
+    // either the text colour or untouched, which keeps colour keys and
+    // outlines exact.
+    QFont font = fontOfDC(d);
+    font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::NoAntialias));
     const QFontMetrics fm(font, metricsDevice());
     const int width = fm.horizontalAdvance(text);
     const int height = fm.height();

@@ -1,0 +1,223 @@
+// PngSuite against libpng: every valid file decodes to the reference pixels (16-bit
+// samples by their high byte, premultiplied by truncation), with and without the
+// compression library; every corrupt file ends without pixels.
+#include "png_fixture.h"
+
+#include "imaging/parsers.h"
+#include "support/testdata.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryFile>
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <csetjmp>
+
+using namespace pngtest;
+
+namespace {
+
+struct Reference {
+    int width = 0, height = 0;
+    bool alpha = false;
+    Bytes bgra; // top row first, premultiplied
+};
+
+struct MemoryReader {
+    const Bytes *bytes;
+    std::size_t pos;
+};
+
+void readFromMemory(png_structp png, png_bytep out, png_size_t n)
+{
+    auto *r = static_cast<MemoryReader *>(png_get_io_ptr(png));
+    if (r->bytes->size() - r->pos < n)
+        png_error(png, "truncated");
+    std::memcpy(out, r->bytes->data() + r->pos, n);
+    r->pos += n;
+}
+
+// Expands everything to RGBA at the file's depth, then reduces and premultiplies.
+bool referenceDecode(const Bytes &file, Reference &ref)
+{
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    MemoryReader reader{&file, 0};
+    Bytes buffer;
+    std::vector<png_bytep> rows;
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    png_set_read_fn(png, &reader, readFromMemory);
+    png_read_info(png, info);
+    const int type = png_get_color_type(png, info);
+    png_bytep trans = nullptr;
+    int transCount = 0;
+    png_color_16p transColour = nullptr;
+    const bool hasTrns = png_get_tRNS(png, info, &trans, &transCount, &transColour) != 0;
+    const png_color_16 key = hasTrns && transColour ? *transColour : png_color_16{};
+    png_set_expand(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFFFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    const int w = int(png_get_image_width(png, info)), h = int(png_get_image_height(png, info));
+    const int depth = png_get_bit_depth(png, info);
+    const std::size_t rowBytes = png_get_rowbytes(png, info);
+    buffer.resize(rowBytes * std::size_t(h));
+    rows.resize(std::size_t(h));
+    for (int y = 0; y < h; ++y)
+        rows[std::size_t(y)] = buffer.data() + rowBytes * std::size_t(y);
+    png_read_image(png, rows.data());
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+
+    ref.width = w;
+    ref.height = h;
+    ref.alpha = (type & PNG_COLOR_MASK_ALPHA) != 0 || hasTrns;
+    ref.bgra.assign(std::size_t(w) * std::size_t(h) * 4, 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const std::uint8_t *s = rows[std::size_t(y)] + std::size_t(x) * (depth == 16 ? 8 : 4);
+            unsigned r, g, b, a;
+            if (depth == 16) {
+                r = s[0], g = s[2], b = s[4], a = s[6];
+                // Our transparency key for 16-bit grey and RGB compares high bytes only.
+                if (hasTrns && (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_RGB)) {
+                    const bool grey = type == PNG_COLOR_TYPE_GRAY;
+                    const unsigned kr = (grey ? key.gray : key.red) >> 8, kg = (grey ? key.gray : key.green) >> 8,
+                                   kb = (grey ? key.gray : key.blue) >> 8;
+                    a = (r == kr && g == kg && b == kb) ? 0 : 255;
+                }
+            } else {
+                r = s[0], g = s[1], b = s[2], a = s[3];
+            }
+            std::uint8_t *d = &ref.bgra[(std::size_t(y) * std::size_t(w) + std::size_t(x)) * 4];
+            if (a != 0) {
+                d[0] = std::uint8_t(b * a / 255);
+                d[1] = std::uint8_t(g * a / 255);
+                d[2] = std::uint8_t(r * a / 255);
+                d[3] = std::uint8_t(a);
+            }
+        }
+    return true;
+}
+
+QStringList suiteFiles()
+{
+    return QDir(testsupport::testdataDir("pngsuite")).entryList({"*.png"}, QDir::Files, QDir::Name);
+}
+
+Bytes readFile(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray b = f.readAll();
+    return Bytes(b.begin(), b.end());
+}
+
+// Number of rows that differ from the reference.
+int differingRows(const imaging::c32bppDIB &dib, const Reference &ref)
+{
+    int bad = 0;
+    const std::size_t rowBytes = std::size_t(ref.width) * 4;
+    for (int y = 0; y < ref.height; ++y) {
+        const std::uint8_t *ours = dib.BitsPointer() + std::size_t(dib.Height() - 1 - y) * rowBytes;
+        if (std::memcmp(ours, ref.bgra.data() + std::size_t(y) * rowBytes, rowBytes) != 0)
+            ++bad;
+    }
+    return bad;
+}
+
+} // namespace
+
+TEST(PngConformance, ValidFilesMatchTheReference)
+{
+    SORIMBA_REQUIRE_TESTDATA("pngsuite");
+    int checked = 0;
+    for (const QString &name : suiteFiles()) {
+        if (name.startsWith('x'))
+            continue;
+        const Bytes file = readFile(testsupport::testdataDir("pngsuite") + '/' + name);
+        Reference ref;
+        ASSERT_TRUE(referenceDecode(file, ref)) << name.toStdString();
+        for (bool library : {true, false}) {
+            imaging::c32bppDIB dib;
+            ASSERT_TRUE(loadPng(file, dib, library)) << name.toStdString();
+            ASSERT_NE(dib.Handle(), 0u) << name.toStdString() << " library " << library;
+            ASSERT_EQ(dib.Width(), ref.width);
+            ASSERT_EQ(dib.Height(), ref.height);
+            EXPECT_EQ(differingRows(dib, ref), 0) << name.toStdString() << " library " << library;
+            EXPECT_EQ(dib.Alpha(), ref.alpha) << name.toStdString();
+            EXPECT_EQ(dib.ImageType(), imaging::Png);
+        }
+        ++checked;
+    }
+    EXPECT_GT(checked, 150);
+}
+
+TEST(PngConformance, CorruptFilesEndWithoutPixels)
+{
+    SORIMBA_REQUIRE_TESTDATA("pngsuite");
+    int checked = 0;
+    for (const QString &name : suiteFiles()) {
+        if (!name.startsWith('x'))
+            continue;
+        const Bytes file = readFile(testsupport::testdataDir("pngsuite") + '/' + name);
+        imaging::c32bppDIB dib;
+        const bool isPng = loadPng(file, dib);
+        // A mangled signature is not PNG at all; everything else is PNG that fails.
+        EXPECT_EQ(isPng, !name.startsWith("xs") && !name.startsWith("xcr") && !name.startsWith("xlf"))
+            << name.toStdString();
+        EXPECT_EQ(dib.Handle(), 0u) << name.toStdString();
+        // Without CRC checks some decode; none may crash.
+        imaging::c32bppDIB other;
+        loadPng(file, other, false);
+        ++checked;
+    }
+    EXPECT_EQ(checked, 14);
+}
+
+TEST(PngConformance, FileAndStreamLoadsAgree)
+{
+    SORIMBA_REQUIRE_TESTDATA("pngsuite");
+    for (const char *name : {"basi6a16.png", "oi9n2c16.png", "tbrn2c08.png"}) {
+        const QString path = testsupport::testdataDir("pngsuite") + '/' + name;
+        const Bytes file = readFile(path);
+        imaging::c32bppDIB fromStream, fromFile;
+        ASSERT_TRUE(loadPng(file, fromStream));
+        const int fd = imaging::OpenFileHandle(path, true);
+        ASSERT_GE(fd, 0);
+        imaging::cPNGparser parser;
+        std::uint32_t token = 0;
+        EXPECT_TRUE(parser.LoadFile(fd, path, fromFile, token));
+        imaging::CloseFileHandle(fd);
+        ASSERT_NE(fromFile.Handle(), 0u) << name;
+        EXPECT_EQ(std::memcmp(fromFile.BitsPointer(), fromStream.BitsPointer(), std::size_t(fromStream.scanWidth()) * fromStream.Height()), 0) << name;
+        EXPECT_EQ(fromFile.Alpha(), fromStream.Alpha());
+    }
+}
+
+TEST(PngConformance, FilesOf56BytesOrLessAreNotExamined)
+{
+    // A signature followed by zeros: 56 bytes are not PNG, 57 are (and fail to decode).
+    for (int size : {56, 57}) {
+        QTemporaryFile tmp;
+        ASSERT_TRUE(tmp.open());
+        Bytes bytes = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+        bytes.resize(std::size_t(size), 0);
+        tmp.write(reinterpret_cast<const char *>(bytes.data()), size);
+        tmp.flush();
+        const int fd = imaging::OpenFileHandle(tmp.fileName(), true);
+        ASSERT_GE(fd, 0);
+        imaging::c32bppDIB dib;
+        imaging::cPNGparser parser;
+        std::uint32_t token = 0;
+        EXPECT_EQ(parser.LoadFile(fd, tmp.fileName(), dib, token), size == 57);
+        EXPECT_EQ(dib.Handle(), 0u);
+        imaging::CloseFileHandle(fd);
+    }
+}

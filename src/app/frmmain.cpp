@@ -1,6 +1,8 @@
 #include "app/frmmain.h"
 
-#include "app/twips.h"
+#include "platform/twips.h"
+using platform::px;
+using platform::twipRect;
 #include "platform/doevents.h"
 #include "platform/wait.h"
 

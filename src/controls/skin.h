@@ -6,4 +6,5 @@
 namespace controls {
 using SkinLabel = StandInLabel;
 using SkinButton = StandInButton;
+using SkinProgressBar = StandInProgressBar;
 } // namespace controls

@@ -50,4 +50,29 @@ StandInButton::StandInButton(QWidget *parent) : QPushButton(parent)
     connect(this, &QPushButton::clicked, this, &StandInButton::Click);
 }
 
+StandInProgressBar::StandInProgressBar(QWidget *parent) : QProgressBar(parent)
+{
+    setTextVisible(true);
+    update();
+}
+
+void StandInProgressBar::setMax(long max)
+{
+    m_max = max;
+    update();
+}
+
+void StandInProgressBar::setValue(long value)
+{
+    m_value = value;
+    update();
+}
+
+void StandInProgressBar::update()
+{
+    // The bar shows at most full; a value past the maximum is full.
+    QProgressBar::setMaximum(int(qMax(1L, qMin(m_max, 100000000L))));
+    QProgressBar::setValue(int(qBound(0L, qMin(m_value, m_max), 100000000L)));
+}
+
 } // namespace controls

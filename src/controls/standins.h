@@ -3,6 +3,7 @@
 // a label's Caption, CaptionINColor and MouseDown; a button's Caption, Enabled
 // and Click; a picture. The windows reach them through the aliases in skin.h.
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 
 namespace controls {
@@ -35,6 +36,21 @@ public:
 
 signals:
     void Click();
+};
+
+class StandInProgressBar : public QProgressBar {
+    Q_OBJECT
+public:
+    explicit StandInProgressBar(QWidget *parent = nullptr);
+    long Max() const { return m_max; }
+    long Value() const { return m_value; }
+    void setMax(long max);
+    void setValue(long value);
+
+private:
+    void update();
+    long m_max = 100;
+    long m_value = 0;
 };
 
 } // namespace controls

@@ -3,11 +3,11 @@
 #include <QRect>
 #include <QtMath>
 
-namespace app {
+namespace platform {
 constexpr int kTwipsPerPixel = 15;
 inline int px(int twips) { return qRound(twips / double(kTwipsPerPixel)); }
 inline QRect twipRect(int left, int top, int width, int height)
 {
     return QRect(px(left), px(top), px(width), px(height));
 }
-} // namespace app
+} // namespace platform

@@ -1,0 +1,357 @@
+#include "download/frmdownload.h"
+
+#include "download/filenames.h"
+#include "download/foldersetting.h"
+#include "download/numbertext.h"
+#include "platform/dialogs.h"
+#include "platform/doevents.h"
+#include "platform/twips.h"
+#include "sources/modurl.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QIcon>
+#include <QMouseEvent>
+#include <QSaveFile>
+#include <cmath>
+
+namespace download {
+
+using controls::SkinButton;
+using controls::SkinLabel;
+using platform::MessageButtons;
+using platform::MessageIcon;
+using platform::MessageResult;
+using platform::px;
+using platform::twipRect;
+
+namespace {
+
+constexpr qint64 kChunkBytes = 2048;
+
+// Waits for the transfer's response head, pumping events; the transfer
+// control bounds the wait itself.
+void waitForHead(platform::TransferControl *ine)
+{
+    while (ine->StillExecuting())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+// The announced length, or -1 when the server gave none that can be read.
+qint64 announcedLength(const platform::TransferControl *ine)
+{
+    bool ok = false;
+    const qint64 size = ine->GetHeader(QStringLiteral("Content-Length")).trimmed().toLongLong(&ok);
+    return ok && size >= 0 ? size : -1;
+}
+
+bool isMusicName(const QString &undecodedName)
+{
+    QString ext = undecodedName.right(3).toLower();
+    ext.remove(' ');
+    return ext == QLatin1String("mp3") || ext == QLatin1String("wav") || ext == QLatin1String("wma");
+}
+
+QLabel *addPicture(QWidget *parent, const QString &resource, const QRect &geometry)
+{
+    auto *picture = new QLabel(parent);
+    picture->setGeometry(geometry);
+    picture->setPixmap(QPixmap(resource));
+    return picture;
+}
+
+SkinLabel *addLabel(QWidget *parent, const QString &text, const QRect &geometry)
+{
+    auto *label = new SkinLabel(parent);
+    label->setGeometry(geometry);
+    label->setCaption(text);
+    return label;
+}
+
+SkinButton *addButton(QWidget *parent, const QString &text, const QRect &geometry)
+{
+    auto *button = new SkinButton(parent);
+    button->setGeometry(geometry);
+    button->setCaption(text);
+    return button;
+}
+
+void message(QWidget *owner, const QString &title, const QString &text, MessageIcon icon)
+{
+    platform::Dialogs::messageBox(title, text, icon, MessageButtons::Ok, MessageResult::Ok, owner);
+}
+
+} // namespace
+
+frmDownload::frmDownload(QWidget *parent) : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("frmDownload"));
+    setWindowTitle(QStringLiteral("다운로드"));
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                   | Qt::CustomizeWindowHint);
+    setFixedSize(px(7215), px(4320));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    Ine = new platform::TransferControl(this);
+    buildControls();
+
+    // The folder box shows the stored folder and stores every change at once.
+    connect(txtPath, &QLineEdit::textChanged, this, [](const QString &text) { storeDownloadPath(text); });
+    txtPath->setText(loadDownloadPath());
+    storeDownloadPath(txtPath->text());
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, &frmDownload::Timer1_Timer);
+    m_tickClockMs = QDateTime::currentMSecsSinceEpoch();
+    Timer1->start();
+}
+
+frmDownload::~frmDownload() = default;
+
+QWidget *frmDownload::addHotSpot(const QRect &geometry)
+{
+    auto *spot = new QWidget(this);
+    spot->setGeometry(geometry);
+    spot->setCursor(Qt::PointingHandCursor);
+    spot->installEventFilter(this);
+    return spot;
+}
+
+void frmDownload::buildControls()
+{
+    addPicture(this, QStringLiteral(":/pictures/download_back.jpg"), twipRect(120, 120, 7050, 4035));
+    addPicture(this, QStringLiteral(":/pictures/icon_grey.png"), twipRect(360, 360, 720, 720));
+    addLabel(this, QStringLiteral("파일명 :"), twipRect(1200, 360, 1215, 255));
+    addLabel(this, QStringLiteral("파일 크기 :"), twipRect(1200, 720, 1335, 255));
+    txtFN = new QLineEdit(this);
+    txtFN->setGeometry(twipRect(1920, 360, 4935, 270));
+    cpaSize = addLabel(this, QString(), twipRect(2160, 720, 1575, 255));
+    addLabel(this, QStringLiteral("MB"), twipRect(3720, 720, 615, 255));
+    addLabel(this, QStringLiteral("음질 : "), twipRect(4320, 720, 735, 255));
+    Caption5 = addLabel(this, QStringLiteral("불러오는중"), twipRect(4920, 720, 2055, 255));
+    Pro = new controls::SkinProgressBar(this);
+    Pro->setGeometry(twipRect(360, 1320, 6495, 375));
+    addLabel(this, QStringLiteral("속도 :"), twipRect(360, 1800, 1335, 375));
+    capDown = addLabel(this, QStringLiteral("0"), twipRect(840, 1800, 735, 375));
+    addLabel(this, QStringLiteral("KB/s"), twipRect(1560, 1800, 495, 375));
+    cpaTime = addLabel(this, QStringLiteral("00:00 / 00:00"), twipRect(2160, 1800, 1815, 375));
+    capSt = addLabel(this, QStringLiteral("준비"), twipRect(240, 2160, 3735, 495));
+    CandyButton1 = addButton(this, QStringLiteral("다운로드"), twipRect(4080, 1920, 1335, 615));
+    CandyButton3 = addButton(this, QStringLiteral("닫기"), twipRect(5520, 1920, 1335, 615));
+    addLabel(this, QStringLiteral("경로 :"), twipRect(360, 2760, 1335, 255));
+    txtPath = new QLineEdit(this);
+    txtPath->setGeometry(twipRect(960, 2760, 5415, 270));
+    CandyButton2 = addButton(this, QStringLiteral("..."), twipRect(6480, 2760, 375, 255));
+    addPicture(this, QStringLiteral(":/pictures/download_player.jpg"), twipRect(195, 3240, 7995, 1170));
+    Image3 = addHotSpot(twipRect(360, 3240, 495, 495));
+    Image5 = addHotSpot(twipRect(840, 3240, 375, 495));
+    Image6 = addHotSpot(twipRect(1200, 3240, 375, 495));
+    Image7 = addHotSpot(twipRect(1560, 3240, 495, 495));
+    Image4 = addHotSpot(twipRect(240, 240, 135, 135));
+    addLabel(this, QStringLiteral("10초 앞/뒤로"), twipRect(2160, 3120, 1335, 255));
+    aicAlphaImage3 = addPicture(this, QStringLiteral(":/pictures/seek_back.png"), twipRect(2280, 3285, 360, 360));
+    aicAlphaImage2 = addPicture(this, QStringLiteral(":/pictures/seek_forward.png"), twipRect(2760, 3285, 360, 360));
+    aicAlphaImage2->installEventFilter(this);
+    aicAlphaImage3->installEventFilter(this);
+
+    connect(CandyButton1, &SkinButton::Click, this, &frmDownload::CandyButton1_Click);
+    connect(CandyButton2, &SkinButton::Click, this, &frmDownload::CandyButton2_Click);
+    connect(CandyButton3, &SkinButton::Click, this, &QWidget::close);
+}
+
+bool frmDownload::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonRelease) {
+        if (watched == Image4)
+            Image4_Click();
+        else
+            emit hotSpotClicked(qobject_cast<QWidget *>(watched));
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmDownload::ReadyDown(QString &address)
+{
+    if (IsDownloading) {
+        message(this, QStringLiteral("다운로드"), QStringLiteral("다운로드 중입니다. 끝난 뒤에 다시 시도하세요."),
+                MessageIcon::Information);
+        return;
+    }
+    if (address.endsWith('"'))
+        address.chop(1);
+    DownURL = address;
+    const QString name = address.mid(address.lastIndexOf('/') + 1);
+    try {
+        txtFN->setText(modURL::URLDecode(name));
+    } catch (const modURL::UrlToolsError &) {
+        txtFN->setText(name); // a name that cannot be decoded is shown as it is
+    }
+    if (!isMusicName(name)) {
+        message(this, QStringLiteral("경고"), QStringLiteral("음악 파일이 아닙니다. "), MessageIcon::Warning);
+        close();
+        return;
+    }
+    Ine->Execute(address, QStringLiteral("GET"));
+    waitForHead(Ine);
+    const qint64 size = announcedLength(Ine);
+    cpaSize->setCaption(size >= 0 ? defaultNumberText(size / 1024.0 / 1024.0).left(6) : QStringLiteral("?"));
+    if (playAddress)
+        playAddress(address);
+    Ine->Cancel();
+}
+
+void frmDownload::setRunning(bool running)
+{
+    CandyButton1->setCaption(running ? QStringLiteral("다운로드 취소") : QStringLiteral("다운로드"));
+    txtPath->setEnabled(!running);
+    txtFN->setEnabled(!running);
+    CandyButton3->setEnabled(!running);
+}
+
+void frmDownload::CandyButton1_Click()
+{
+    if (IsDownloading) {
+        CancelRequested = true;
+        return;
+    }
+    const QString folder = txtPath->text().trimmed();
+    if (folder.isEmpty()) {
+        message(this, QStringLiteral("경로"), QStringLiteral("저장할 폴더를 먼저 정하세요."), MessageIcon::Warning);
+        return;
+    }
+    if (!QFileInfo(folder).isDir()) {
+        message(this, QStringLiteral("경로"), QStringLiteral("저장할 폴더가 없습니다.\r\n") + folder, MessageIcon::Warning);
+        return;
+    }
+    const QString path = joinPath(folder, safeFileName(txtFN->text()));
+    if (QFileInfo::exists(path)) {
+        const MessageResult answer = platform::Dialogs::messageBox(
+            QStringLiteral("확인"), QStringLiteral("같은 이름의 파일이 이미 있습니다.\r\n") + path + QStringLiteral("\r\n새 파일로 바꿀까요?"),
+            MessageIcon::Question, MessageButtons::YesNo, MessageResult::No, this);
+        if (answer != MessageResult::Yes)
+            return;
+    }
+
+    setRunning(true);
+    Ine->Execute(DownURL, QStringLiteral("GET"));
+    waitForHead(Ine);
+    const qint64 size = announcedLength(Ine);
+    Pro->setMax(size >= 0 ? long(roundHalfEven(size / 10.0)) : 1);
+    Pro->setValue(0);
+
+    CancelRequested = false;
+    IsDownloading = true;
+    // Written beside the target under a temporary name and renamed only when
+    // the whole file arrived: a failed or cancelled download leaves nothing,
+    // and an existing file is replaced only by a complete one.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    if (Ine->failed() || !file.open(QIODevice::WriteOnly)) {
+        Ine->Cancel();
+        finishDownload(false, path);
+        return;
+    }
+    BytesReceived = 0;
+    BytesAtLastTick = 0;
+
+    qint64 counter = 0;
+    qint64 written = 0;
+    bool writeFailed = false;
+    while (size < 0 || counter < size) {
+        const QByteArray chunk = Ine->GetChunk(kChunkBytes);
+        if (!chunk.isEmpty() && file.write(chunk) != chunk.size()) {
+            writeFailed = true;
+            break;
+        }
+        written += chunk.size();
+        counter += kChunkBytes;
+        if (size >= 0)
+            Pro->setValue(long(roundHalfEven(counter / 10.0)));
+        platform::DoEvents();
+        if (CancelRequested) {
+            file.cancelWriting();
+            Ine->Cancel();
+            IsDownloading = false;
+            CancelRequested = false;
+            setRunning(false);
+            message(this, QStringLiteral("취소"), QStringLiteral("취소되었습니다."), MessageIcon::Information);
+            emit downloadFinished(false);
+            return;
+        }
+        BytesReceived = double(written);
+        // The body ended (whole, short or broken): nothing more will come.
+        if (chunk.isEmpty() && Ine->state() != platform::TransferControl::State::Receiving)
+            break;
+    }
+    Pro->setMax(1);
+    Pro->setValue(1);
+    const bool whole = !writeFailed && !Ine->failed()
+                       && (size >= 0 ? written == size : Ine->state() == platform::TransferControl::State::Finished);
+    Ine->Cancel();
+    if (!whole || !file.commit() || (size >= 0 && QFileInfo(path).size() != size)) {
+        if (whole)
+            file.cancelWriting();
+        finishDownload(false, path);
+        return;
+    }
+    finishDownload(true, path);
+}
+
+void frmDownload::finishDownload(bool success, const QString &path)
+{
+    IsDownloading = false;
+    BytesReceived = BytesAtLastTick = 0;
+    setRunning(false);
+    if (success)
+        message(this, QStringLiteral("성공"), QStringLiteral("다운로드 완료\r\n파일 경로 : ") + path, MessageIcon::Information);
+    else
+        message(this, QStringLiteral("실패"), QStringLiteral("다운로드 실패."), MessageIcon::Warning);
+    emit downloadFinished(success);
+}
+
+void frmDownload::CandyButton2_Click()
+{
+    // Cancelling the browser keeps the folder the user had.
+    const QString chosen = ReciveFolder(this, txtPath->text());
+    if (!chosen.isEmpty())
+        txtPath->setText(QDir::toNativeSeparators(chosen));
+}
+
+void frmDownload::Image4_Click()
+{
+    QClipboard *clipboard = QApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(DownURL);
+}
+
+void frmDownload::Timer1_Timer()
+{
+    // Kilobytes per second over the time since the last tick, to one decimal.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const double seconds = qMax<qint64>(1, now - m_tickClockMs) / 1000.0;
+    const double kbPerSecond = (BytesReceived - BytesAtLastTick) / 1024.0 / seconds;
+    capDown->setCaption(defaultNumberText(std::round(kbPerSecond * 10) / 10));
+    BytesAtLastTick = BytesReceived;
+    m_tickClockMs = now;
+}
+
+void frmDownload::closeEvent(QCloseEvent *event)
+{
+    if (IsDownloading) {
+        QApplication::beep();
+        event->ignore();
+        return;
+    }
+    emit windowClosed();
+    event->accept();
+}
+
+} // namespace download

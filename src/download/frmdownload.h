@@ -1,0 +1,82 @@
+#pragma once
+// The download window: proposes a file name for a music address, refuses
+// addresses that are not music, asks the server for the size, plays the
+// address, and on request downloads it in 2 KB chunks with progress, speed and
+// a size check. One window, shown again for every new address.
+#include "controls/skin.h"
+#include "platform/transfer/transfercontrol.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+namespace download {
+
+class frmDownload : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmDownload(QWidget *parent = nullptr);
+    ~frmDownload() override;
+
+    // Prepares the window for an address (a trailing double quote is dropped,
+    // also in the caller's variable).
+    void ReadyDown(QString &address);
+    void ReadyDown(const QString &address)
+    {
+        QString copy = address;
+        ReadyDown(copy);
+    }
+
+    // Command handlers, also called by tests.
+    void CandyButton1_Click(); // start, or cancel while running
+    void CandyButton2_Click(); // folder browser
+    void Image4_Click();       // copy the address
+    void Timer1_Timer();
+
+    // The media player's side; set by the window's owner when a player exists.
+    std::function<void(const QString &)> playAddress;
+
+    // Controls, named as the window's definition names them.
+    QLineEdit *txtFN = nullptr;
+    QLineEdit *txtPath = nullptr;
+    controls::SkinLabel *cpaSize = nullptr;
+    controls::SkinLabel *Caption5 = nullptr;
+    controls::SkinLabel *capDown = nullptr;
+    controls::SkinLabel *cpaTime = nullptr;
+    controls::SkinLabel *capSt = nullptr;
+    controls::SkinProgressBar *Pro = nullptr;
+    controls::SkinButton *CandyButton1 = nullptr;
+    controls::SkinButton *CandyButton2 = nullptr;
+    controls::SkinButton *CandyButton3 = nullptr;
+    QWidget *Image3 = nullptr, *Image4 = nullptr, *Image5 = nullptr, *Image6 = nullptr, *Image7 = nullptr;
+    QLabel *aicAlphaImage2 = nullptr, *aicAlphaImage3 = nullptr;
+    platform::TransferControl *Ine = nullptr;
+    QTimer *Timer1 = nullptr;
+
+    QString DownURL;
+    bool IsDownloading = false;
+    bool CancelRequested = false;
+    double BytesReceived = 0;
+    double BytesAtLastTick = 0;
+
+signals:
+    void downloadFinished(bool success);
+    void hotSpotClicked(QWidget *spot); // Image3, Image5, Image6, Image7 and the seek icons
+    void windowClosed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    QWidget *addHotSpot(const QRect &geometry);
+    void setRunning(bool running);
+    void finishDownload(bool success, const QString &path);
+    QString m_downloadTarget;
+    qint64 m_tickClockMs = 0;
+};
+
+} // namespace download

@@ -145,7 +145,6 @@ CandyButton::~CandyButton()
     m_hooks.sc_UnSubclassAll();
     releaseInnerShape();
     releasePicture();
-    releaseSurface();
 }
 
 // ---- stored properties -----------------------------------------------------
@@ -661,48 +660,10 @@ void CandyButton::changeEvent(QEvent *e)
 void CandyButton::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    if (m_face.isNull())
-        p.fillRect(rect(), palette().color(QPalette::Button));
-    else
-        p.drawImage(0, 0, m_face);
+    m_wdc.paint(p);
 }
 
 // ---- drawing -----------------------------------------------------------------
-
-bool CandyButton::ensureSurface()
-{
-    const int w = std::max(width(), 1);
-    const int h = std::max(height(), 1);
-    if (m_bitmap && w == m_surfaceW && h == m_surfaceH)
-        return true;
-    releaseSurface();
-    m_dc = CreateCompatibleDC(0);
-    if (!m_dc)
-        return false;
-    // Top-down rows, so that the pixel memory reads like an image.
-    m_bitmap = CreateDIBSection(m_dc, makeBitmapInfo(w, -h, 32), DIB_RGB_COLORS, &m_bits);
-    if (!m_bitmap) {
-        releaseSurface();
-        return false;
-    }
-    m_oldBitmap = SelectObject(m_dc, m_bitmap);
-    m_surfaceW = w;
-    m_surfaceH = h;
-    return true;
-}
-
-void CandyButton::releaseSurface()
-{
-    if (m_dc && m_oldBitmap)
-        SelectObject(m_dc, m_oldBitmap);
-    if (m_bitmap)
-        DeleteObject(m_bitmap);
-    if (m_dc)
-        DeleteDC(m_dc);
-    m_dc = m_bitmap = m_oldBitmap = 0;
-    m_bits = nullptr;
-    m_surfaceW = m_surfaceH = 0;
-}
 
 std::optional<ColourRef> CandyButton::hostBackColor() const
 {
@@ -710,13 +671,6 @@ std::optional<ColourRef> CandyButton::hostBackColor() const
     if (!host)
         return std::nullopt;
     return fromQColor(host->palette().color(host->backgroundRole()));
-}
-
-// The cleared face shows the host's background (the button face without a host).
-void CandyButton::clearFace()
-{
-    fill(m_dc, RECT{0, 0, m_surfaceW, m_surfaceH},
-         hostBackColor().value_or(systemColour(SysButtonFace)));
 }
 
 ColourRef CandyButton::baseColour(int state) const
@@ -733,9 +687,18 @@ void CandyButton::DrawButton(int state)
 {
     if (m_checked)
         state = StateChecked;
-    if (!m_ready || !ensureSurface())
+    if (!m_ready)
         return;
-    clearFace();
+    // Rendering the host behind the control here would send the host's
+    // pending events to its children from inside this one's redraw (and
+    // cost a host repaint per hover), so the face is cleared to the host's
+    // colour instead.
+    m_dc = m_wdc.begin(false);
+    if (!m_dc)
+        return;
+    m_surfaceW = m_wdc.width();
+    m_surfaceH = m_wdc.height();
+    fill(m_dc, RECT{0, 0, m_surfaceW, m_surfaceH}, hostBackColor().value_or(systemColour(SysButtonFace)));
     switch (m_style) {
     case 0: paintClassic(state); break;
     case 1: paintFlat(state); break;
@@ -1054,8 +1017,8 @@ void CandyButton::DrawIconWCaption(int vState)
     SelectObject(m_dc, oldFont);
     DeleteObject(font);
     // Show the image.
-    m_face = QImage(m_bits, m_surfaceW, m_surfaceH, m_surfaceW * 4, QImage::Format_RGB32).copy();
-    update();
+    m_wdc.end();
+    m_face = m_wdc.image();
 }
 
 } // namespace controls

@@ -12,6 +12,7 @@
 #include "controls/subclass.h"
 #include "controls/syscolors.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/windowdc.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -139,11 +140,8 @@ private:
     void handleMouseUp(int button, int shift, int x, int y);
     void colourChanged(ColourRef &field, ColourRef value);
     void notifyChanged();
-    bool ensureSurface();
-    void releaseSurface();
     void releaseInnerShape();
     std::optional<ColourRef> hostBackColor() const;
-    void clearFace();
     void paintClassic(int state);
     void paintFlat(int state);
     void paintCandy(int state);
@@ -182,11 +180,10 @@ private:
     bool m_hooked = false;
     SubclassService m_hooks{this};
 
-    // Drawing
+    // Drawing: the window's drawing context, an image of the control's size
+    // first filled with what lies behind it; paintEvent shows it.
+    gdi::WindowDC m_wdc{this, false};
     gdi::HDC m_dc = 0;
-    gdi::HBITMAP m_bitmap = 0;
-    gdi::HGDIOBJ m_oldBitmap = 0;
-    std::uint8_t *m_bits = nullptr;
     int m_surfaceW = 0;
     int m_surfaceH = 0;
     gdi::HRGN m_innerShape = 0;

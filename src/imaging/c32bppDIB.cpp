@@ -258,10 +258,12 @@ bool c32bppDIB::GetDIBbits(ByteArray &out, bool as2dArray, bool asBGRformat, boo
     const std::int64_t rowBytes = rowBytesFor(rc.width, as32bpp, asWordAligned);
     if (rowBytes * rc.height > kMaxBytes)
         return false;
-    if (as2dArray)
-        out.resize2D(std::size_t(rowBytes), std::size_t(rc.height));
-    else
-        out.resize(std::size_t(rowBytes * rc.height));
+    // Every byte is written below (padding included), so the buffer is not
+    // cleared first.
+    const bool sized = as2dArray ? out.resize2DForOverwrite(std::size_t(rowBytes), std::size_t(rc.height))
+                                 : out.resizeForOverwrite(std::size_t(rowBytes * rc.height));
+    if (!sized)
+        return false;
 
     const std::size_t scan = std::size_t(m_width) * 4;
     if (as32bpp && asBGRformat && asBottomUp && asPreMultiplied && rc.width == m_width && rc.height == m_height) {
@@ -276,6 +278,9 @@ bool c32bppDIB::GetDIBbits(ByteArray &out, bool as2dArray, bool asBGRformat, boo
         const std::uint8_t *src = m_bits + std::size_t(m_height - 1 - sy) * scan + std::size_t(rc.x) * 4;
         const std::int32_t outRow = asBottomUp ? rc.height - 1 - k : k;
         std::uint8_t *dst = out.data() + std::size_t(outRow) * std::size_t(rowBytes);
+        const std::size_t used = std::size_t(rc.width) * bpp;
+        if (used < std::size_t(rowBytes))
+            std::memset(dst + used, 0, std::size_t(rowBytes) - used);
         if (asPreMultiplied && as32bpp && asBGRformat) {
             std::memcpy(dst, src, std::size_t(rc.width) * 4);
             continue;
@@ -351,10 +356,10 @@ bool c32bppDIB::GetAlphaMask(ByteArray &out, bool as2dArray, bool asWordAligned,
         asWordAligned ? ((std::int64_t(rc.width) * 8 + 31) & ~std::int64_t(31)) / 8 : std::int64_t(rc.width);
     if (rowBytes * rc.height > kMaxBytes)
         return false;
-    if (as2dArray)
-        out.resize2D(std::size_t(rowBytes), std::size_t(rc.height));
-    else
-        out.resize(std::size_t(rowBytes * rc.height));
+    const bool sized = as2dArray ? out.resize2D(std::size_t(rowBytes), std::size_t(rc.height))
+                                 : out.resize(std::size_t(rowBytes * rc.height));
+    if (!sized)
+        return false;
     const std::size_t scan = std::size_t(m_width) * 4;
     for (std::int32_t k = 0; k < rc.height; ++k) {
         const std::uint8_t *src = m_bits + std::size_t(m_height - 1 - (rc.y + k)) * scan + std::size_t(rc.x) * 4 + 3;

@@ -190,7 +190,10 @@ TEST(SurfaceTest, ThreeByteAlignedRowsArePadded)
     for (int x = 0; x < 5; ++x)
         for (int y = 0; y < 2; ++y)
             dib.SetPixel(x, y, gdi::RGB(x + 1, y + 1, 9));
+    // A reused array full of old bytes still gets zero padding.
     ByteArray out;
+    out.resize(200);
+    std::memset(out.data(), 0xFF, out.size());
     ASSERT_TRUE(dib.GetDIBbits(out, true, true, false, true));
     ASSERT_TRUE(out.is2D());
     EXPECT_EQ(out.rowBytes(), 16u);

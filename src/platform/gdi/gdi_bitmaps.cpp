@@ -458,38 +458,32 @@ int SetDIBitsToDevice(HDC dc, int x, int y, std::uint32_t width, std::uint32_t h
         // Bottom-up data: scan (srcY + k) from the bottom lands on the k-th
         // destination row from the bottom. Top-down data runs from the top.
         const std::int64_t scan = std::int64_t(srcY) + k;
-        std::int64_t bufRow;
-        std::int64_t dy;
-        if (h.biHeight > 0) {
-            if (scan < std::int64_t(startScan) || scan >= std::int64_t(startScan) + have)
-                continue;
-            bufRow = scan - startScan;
-            dy = std::int64_t(y) + std::int64_t(height) - 1 - k;
-        } else {
-            if (scan < std::int64_t(startScan) || scan >= std::int64_t(startScan) + have)
-                continue;
-            bufRow = scan - startScan;
-            dy = std::int64_t(y) + k;
-        }
+        if (scan < std::int64_t(startScan) || scan >= std::int64_t(startScan) + have)
+            continue;
+        const std::int64_t bufRow = scan - startScan;
+        const std::int64_t dy = h.biHeight > 0 ? std::int64_t(y) + std::int64_t(height) - 1 - k : std::int64_t(y) + k;
         ++drawn;
         if (!v.valid() || dy < 0 || dy >= v.height)
             continue;
         decodeRow(bits.data() + bufRow * stride, h.biWidth, bi, palette, row.data());
-        for (std::int64_t i = 0; i < std::int64_t(width); ++i) {
-            const std::int64_t sx = std::int64_t(srcX) + i;
-            const std::int64_t dx = std::int64_t(x) + i;
-            if (sx < 0 || sx >= h.biWidth || dx < 0 || dx >= v.width)
-                continue;
-            if (!area.contains(QPoint(int(dx), int(dy))))
-                continue;
-            std::uint8_t *p = v.pixel(int(dx), int(dy));
-            const std::uint8_t *s = row.data() + sx * 4;
-            p[0] = s[0];
-            p[1] = s[1];
-            p[2] = s[2];
-            if (v.bpp == 32)
-                p[3] = s[3];
-        }
+        // Destination columns whose source column lies inside the data.
+        const std::int64_t first = std::max<std::int64_t>(x, std::int64_t(x) - srcX);
+        const std::int64_t last = std::min<std::int64_t>(std::int64_t(x) + width,
+                                                         std::int64_t(x) - srcX + h.biWidth);
+        if (first >= last || first >= v.width || last <= 0)
+            continue;
+        forSpans(area, int(dy), int(std::max<std::int64_t>(first, 0)), int(std::min<std::int64_t>(last, v.width)),
+                 [&](int a, int b) {
+                     for (int dx = a; dx < b; ++dx) {
+                         std::uint8_t *p = v.pixel(dx, int(dy));
+                         const std::uint8_t *s = row.data() + (std::int64_t(srcX) + (dx - x)) * 4;
+                         p[0] = s[0];
+                         p[1] = s[1];
+                         p[2] = s[2];
+                         if (v.bpp == 32)
+                             p[3] = s[3];
+                     }
+                 });
     }
     return drawn;
 }

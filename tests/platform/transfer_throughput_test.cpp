@@ -1,0 +1,91 @@
+// Throughput of the download loop's pattern: 200 MB from the in-process
+// simulator in 2 KB GetChunk calls with one event pump per chunk, written to a
+// file, against `curl -o` on the same address. Disabled by default (run with
+// --gtest_also_run_disabled_tests --gtest_filter='*Throughput*').
+#include "platform/transfer/transfercontrol.h"
+#include "portal-sim/portal.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace {
+
+double cpuSeconds(int who)
+{
+    rusage u{};
+    getrusage(who, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+TEST(TransferThroughput, DISABLED_Download200MBAgainstCurl)
+{
+    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    if (curl.isEmpty())
+        GTEST_SKIP() << "curl not found";
+    portalsim::Portal portal;
+    ASSERT_TRUE(portal.start());
+    const QString url = portal.baseUrl() + QStringLiteral("/files/big200m.mp3");
+    QTemporaryDir dir;
+    const qint64 expected = 200LL * 1024 * 1024;
+
+    // Three rounds each, best rate kept, alternating so that neither side
+    // gets a warm-up advantage.
+    double bestOurs = 0, bestCurl = 0, oursCpu = 0, curlCpu = 0;
+    for (int round = 0; round < 3; ++round) {
+        {
+            platform::TransferControl ine;
+            QFile out(dir.filePath(QStringLiteral("ours.bin")));
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QElapsedTimer clock;
+            clock.start();
+            const double cpu0 = cpuSeconds(RUSAGE_THREAD);
+            ine.Execute(url);
+            while (ine.StillExecuting())
+                QCoreApplication::processEvents();
+            const qint64 size = ine.GetHeader(QStringLiteral("Content-Length")).toLongLong();
+            for (qint64 counter = 0; counter < size; counter += 2048) {
+                const QByteArray chunk = ine.GetChunk(2048);
+                out.write(chunk);
+                QCoreApplication::processEvents();
+            }
+            out.close();
+            const double seconds = clock.nsecsElapsed() / 1e9;
+            const double cpu = cpuSeconds(RUSAGE_THREAD) - cpu0;
+            EXPECT_EQ(out.size(), expected);
+            const double rate = expected / seconds / 1e6;
+            if (rate > bestOurs) {
+                bestOurs = rate;
+                oursCpu = cpu;
+            }
+            std::printf("transfer control: %.1f MB/s (%.2f s, UI thread CPU %.2f s)\n", rate, seconds, cpu);
+        }
+        {
+            QElapsedTimer clock;
+            clock.start();
+            const double cpu0 = cpuSeconds(RUSAGE_CHILDREN);
+            const int rc = QProcess::execute(curl, {QStringLiteral("-s"), QStringLiteral("-o"),
+                                                    dir.filePath(QStringLiteral("curl.bin")), url});
+            const double seconds = clock.nsecsElapsed() / 1e9;
+            const double cpu = cpuSeconds(RUSAGE_CHILDREN) - cpu0;
+            EXPECT_EQ(rc, 0);
+            EXPECT_EQ(QFile(dir.filePath(QStringLiteral("curl.bin"))).size(), expected);
+            const double rate = expected / seconds / 1e6;
+            if (rate > bestCurl) {
+                bestCurl = rate;
+                curlCpu = cpu;
+            }
+            std::printf("curl -o:          %.1f MB/s (%.2f s, CPU %.2f s)\n", rate, seconds, cpu);
+        }
+    }
+    std::printf("best: ours %.1f MB/s (CPU %.2f s), curl %.1f MB/s (CPU %.2f s), ratio %.2f\n",
+                bestOurs, oursCpu, bestCurl, curlCpu, bestOurs / bestCurl);
+    EXPECT_GE(bestOurs / bestCurl, 0.8);
+}
+
+} // namespace

@@ -13,13 +13,13 @@ sim_pid=$!
 trap 'kill $sim_pid 2>/dev/null || true' EXIT
 for _ in $(seq 50); do
   base=$(head -n1 "$sim_log" 2>/dev/null || true)
-  [ -n "$base" ] && break
+  [ "$(wc -l <"$sim_log")" -ge 2 ] && break
   sleep 0.1
 done
 [ -n "$base" ] || { echo "portal simulator did not start" >&2; cat "$sim_log" >&2; exit 1; }
 echo "portal simulator: $base"
-export SORIMBA_CHART_HOST="$base" SORIMBA_SEARCH_HOST="$base" SORIMBA_BLOG_HOST="$base" \
-       SORIMBA_ATTACH_HOST="${base/127.0.0.1/127.0.0.2}"
+attach=$(sed -n 2p "$sim_log")
+export SORIMBA_CHART_HOST="$base" SORIMBA_SEARCH_HOST="$base" SORIMBA_BLOG_HOST="$base" SORIMBA_ATTACH_HOST="$attach"
 
 if [ -n "${DISPLAY:-}" ] && [ "${SORIMBA_HEADLESS:-0}" != 1 ]; then
   "$root/build/src/sorimba"

@@ -126,6 +126,7 @@ void frmMain::buildControls()
     addPicture(this, QStringLiteral(":/pictures/main_deco4.jpg"), twipRect(690, 5280, 8775, 435));
 
     W = new platform::PageHost(this);
+    Ine = new platform::TransferControl(this);
 
     buildErrorPanel();
     buildWorkPanel();

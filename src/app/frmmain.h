@@ -4,6 +4,7 @@
 // transfer control, and the shared routines every loading routine uses (timed
 // wait, page wait, busy panel, error panel). Closing it ends the program.
 #include "controls/skin.h"
+#include "platform/transfer/transfercontrol.h"
 #include "platform/pagehost/pagehost.h"
 
 #include <QLabel>
@@ -61,6 +62,10 @@ public:
     controls::SkinButton *CandyButton1 = nullptr; // the error panel's close button
     QLabel *picWork = nullptr;
     platform::PageHost *W = nullptr;
+    platform::TransferControl *Ine = nullptr;
+
+    // The one download window, made when a post first yields an address.
+    QWidget *downloadWindow() const { return m_download; }
 
     // Search state shared with the post reader.
     qint16 SearchPage = 0;
@@ -75,6 +80,7 @@ signals:
     void workPanelMoved(int leftTwips);
     void chartFinished();
     void searchFinished();
+    void postFinished(bool found);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -93,6 +99,8 @@ private:
     bool beginPageLoad();
     void endPageLoad();
 
+    void openDownloadWindow(const QString &address);
+    QWidget *m_download = nullptr;
     int m_workLeftTwips = 10000;
     bool m_pageLoadRunning = false;
 };

@@ -1,8 +1,58 @@
-// Opening a result: placeholder until the post reader lands.
+// Opening a result: read the first part of the post's page, find the music
+// address in it and hand that to the download window, or show the error panel.
 #include "app/frmmain.h"
+#include "download/frmdownload.h"
+#include "platform/dialogs.h"
+#include "platform/transfer/waitforhead.h"
+#include "sources/endpoints.h"
+#include "sources/postreader.h"
+#include "sources/search.h"
 
 namespace app {
 
-void frmMain::lstResult_DblClick() {}
+void frmMain::lstResult_DblClick()
+{
+    QTreeWidgetItem *row = lstResult->currentItem();
+    if (!row || row->text(0) == sources::kExternalRowText)
+        return;
+    const QString address = ResultURLs.value(lstResult->indexOfTopLevelItem(row) + 1);
+    if (address.isEmpty() || !beginPageLoad())
+        return;
+    Ine->Execute(address, QStringLiteral("GET"));
+    platform::WaitWhileExecuting(Ine);
+    const QString page = Ine->GetChunkText(sources::kPostReadBytes);
+    const bool fetched = !Ine->failed();
+    const QString reason = Ine->errorText();
+    Ine->Cancel();
+    endPageLoad();
+    if (!fetched) {
+        platform::Dialogs::messageBox(QStringLiteral("블로그"), QStringLiteral("블로그 글을 읽지 못했습니다.\r\n") + reason,
+                                      platform::MessageIcon::Warning, platform::MessageButtons::Ok,
+                                      platform::MessageResult::Ok, this);
+        emit postFinished(false);
+        return;
+    }
+    const auto music = sources::findMusicAddress(page, sources::AttachHostPrefix());
+    if (!music) {
+        ShowError();
+        emit postFinished(false);
+        return;
+    }
+    openDownloadWindow(*music);
+    emit postFinished(true);
+}
+
+void frmMain::openDownloadWindow(const QString &address)
+{
+    auto *window = static_cast<download::frmDownload *>(m_download);
+    if (!window) {
+        window = new download::frmDownload(this);
+        m_download = window;
+    }
+    window->show();
+    window->raise();
+    QString music = address;
+    window->ReadyDown(music);
+}
 
 } // namespace app

@@ -5,6 +5,7 @@
 #include "download/numbertext.h"
 #include "platform/dialogs.h"
 #include "platform/doevents.h"
+#include "platform/transfer/waitforhead.h"
 #include "platform/twips.h"
 #include "sources/modurl.h"
 
@@ -32,14 +33,6 @@ using platform::twipRect;
 namespace {
 
 constexpr qint64 kChunkBytes = 2048;
-
-// Waits for the transfer's response head, pumping events; the transfer
-// control bounds the wait itself.
-void waitForHead(platform::TransferControl *ine)
-{
-    while (ine->StillExecuting())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-}
 
 // The announced length, or -1 when the server gave none that can be read.
 qint64 announcedLength(const platform::TransferControl *ine)
@@ -200,7 +193,7 @@ void frmDownload::ReadyDown(QString &address)
         return;
     }
     Ine->Execute(address, QStringLiteral("GET"));
-    waitForHead(Ine);
+    platform::WaitWhileExecuting(Ine);
     const qint64 size = announcedLength(Ine);
     cpaSize->setCaption(size >= 0 ? defaultNumberText(size / 1024.0 / 1024.0).left(6) : QStringLiteral("?"));
     if (playAddress)
@@ -242,7 +235,7 @@ void frmDownload::CandyButton1_Click()
 
     setRunning(true);
     Ine->Execute(DownURL, QStringLiteral("GET"));
-    waitForHead(Ine);
+    platform::WaitWhileExecuting(Ine);
     const qint64 size = announcedLength(Ine);
     Pro->setMax(size >= 0 ? long(roundHalfEven(size / 10.0)) : 1);
     Pro->setValue(0);

@@ -17,17 +17,19 @@ protected:
         addRoutes(portal.server());
         ASSERT_TRUE(portal.start()) << "portal simulator could not listen";
         pointHostsAt(portal.baseUrl());
+        qputenv("SORIMBA_ATTACH_HOST", portal.attachBaseUrl().toUtf8());
     }
     void TearDown() override { portal.stop(); }
 
     // Extra routes a test needs, added before the server starts.
     virtual void addRoutes(portalsim::HttpServer &) {}
 
-    // Points every host variable at base, optionally with a variant prefix.
+    // Points the chart, search and blog hosts at base, optionally with a variant
+    // prefix; the attachment host stays on the simulator's second address.
     static void pointHostsAt(const QString &base, const QString &variants = {})
     {
         const QString host = variants.isEmpty() ? base : base + "/_v/" + variants;
-        for (const char *name : {"SORIMBA_CHART_HOST", "SORIMBA_SEARCH_HOST", "SORIMBA_BLOG_HOST", "SORIMBA_ATTACH_HOST"})
+        for (const char *name : {"SORIMBA_CHART_HOST", "SORIMBA_SEARCH_HOST", "SORIMBA_BLOG_HOST"})
             qputenv(name, host.toUtf8());
     }
 

@@ -1,6 +1,7 @@
 // Stand-alone portal simulator for the demo and for manual runs:
 //   portal-sim [--port N] [--address 127.0.0.1]
-// Prints the base address on the first line, then serves until killed.
+// Prints the base address on the first line and the attachment host's on the
+// second, then serves until killed.
 #include "portal.h"
 
 #include <QCoreApplication>
@@ -27,5 +28,6 @@ int main(int argc, char **argv)
         return 1;
     }
     QTextStream(stdout) << portal.baseUrl() << Qt::endl;
+    QTextStream(stdout) << portal.attachBaseUrl() << Qt::endl; // the attachment host
     return app.exec();
 }

@@ -9,11 +9,24 @@ Portal::Portal(PortalOptions options) : m_options(std::move(options))
     installChartSite(m_server, m_options);
     installMusicSite(m_server);
     installSearchSite(m_server);
+    installPostSite(m_server, [this] { return attachBaseUrl(); });
+    installMusicSite(m_attachServer);
 }
 
 bool Portal::start(const QHostAddress &address, quint16 port)
 {
-    return m_server.start(address, port) != 0;
+    if (m_server.start(address, port) == 0)
+        return false;
+    // The attachment host listens on the next loopback address when the main
+    // one is loopback, else beside it on another port.
+    QHostAddress attachAddress = address;
+    if (address == QHostAddress(QHostAddress::LocalHost))
+        attachAddress = QHostAddress(QStringLiteral("127.0.0.2"));
+    if (m_attachServer.start(attachAddress, 0) == 0 && m_attachServer.start(address, 0) == 0) {
+        m_server.stop();
+        return false;
+    }
+    return true;
 }
 
 QString Portal::chartUrl() const

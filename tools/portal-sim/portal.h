@@ -23,16 +23,25 @@ public:
 
     // Starts listening (port 0 picks a free one); returns false when it cannot.
     bool start(const QHostAddress &address = QHostAddress::LocalHost, quint16 port = 0);
-    void stop() { m_server.stop(); }
+    void stop()
+    {
+        m_server.stop();
+        m_attachServer.stop();
+    }
 
     HttpServer &server() { return m_server; }
     QString baseUrl() const { return m_server.baseUrl(); }
+    // The attachment file host: the same files on another loopback address
+    // (127.0.0.2), so that its addresses never look like the blog's.
+    HttpServer &attachServer() { return m_attachServer; }
+    QString attachBaseUrl() const { return m_attachServer.baseUrl(); }
     QString chartUrl() const; // the full chart page address
     const PortalOptions &options() const { return m_options; }
 
 private:
     PortalOptions m_options;
     HttpServer m_server;
+    HttpServer m_attachServer;
 };
 
 // Page text helpers shared by the sites.
@@ -43,5 +52,6 @@ QString htmlEscape(const QString &text);
 void installChartSite(HttpServer &server, const PortalOptions &options);
 void installMusicSite(HttpServer &server);
 void installSearchSite(HttpServer &server);
+void installPostSite(HttpServer &server, std::function<QString()> attachBase);
 
 } // namespace portalsim

@@ -1,0 +1,151 @@
+// Opening a post from the result list, and the main path from the chart to a
+// saved file, against the simulator.
+#include "app/application.h"
+#include "app/frmmain.h"
+#include "download/frmdownload.h"
+#include "platform/dialogs.h"
+#include "sources/endpoints.h"
+#include "support/sim_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace testsupport;
+
+namespace {
+
+QByteArray mediaFile(const char *name)
+{
+    QFile f(QStringLiteral(SORIMBA_SOURCE_DIR "/tools/portal-sim/media/") + name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class PostTest : public SimFixture {
+protected:
+    void SetUp() override
+    {
+        app::initApplication();
+        SimFixture::SetUp();
+    }
+    // Lists one blog row leading to post number logNo and double-clicks it.
+    void openPost(qint64 logNo)
+    {
+        w.lstResult->clear();
+        w.lstResult->addTopLevelItem(new QTreeWidgetItem(QStringList{"post"}));
+        w.ResultURLs = {QString(), sources::BlogHostPrefix() + QStringLiteral("PostView.nhn?blogId=t&logNo=%1").arg(logNo)};
+        w.lstResult->setCurrentItem(w.lstResult->topLevelItem(0));
+        w.lstResult_DblClick();
+    }
+    download::frmDownload *downloadWindow() const { return static_cast<download::frmDownload *>(w.downloadWindow()); }
+    int postRequests()
+    {
+        int n = 0;
+        for (const auto &r : portal.server().requests())
+            n += r.path == "/PostView.nhn";
+        return n;
+    }
+
+    platform::ScopedDialogAnswers answers;
+    app::frmMain w;
+};
+
+TEST_F(PostTest, ExternalRowAndNoSelectionDoNothing)
+{
+    w.lstResult_DblClick(); // nothing selected
+    w.lstResult->addTopLevelItem(new QTreeWidgetItem(QStringList{QStringLiteral("[외부 사이트]")}));
+    w.lstResult->setCurrentItem(w.lstResult->topLevelItem(0));
+    w.lstResult_DblClick();
+    EXPECT_EQ(postRequests(), 0);
+    EXPECT_FALSE(w.picError->isVisibleTo(&w));
+    EXPECT_EQ(w.downloadWindow(), nullptr);
+}
+
+TEST_F(PostTest, MusicAddressesReachTheDownloadWindow)
+{
+    struct Case {
+        qint64 logNo;
+        QString address;
+        QString name;
+    } cases[] = {
+        {0, portal.attachBaseUrl() + "/files/%B3%EB%B7%A1.mp3", QStringLiteral("노래.mp3")}, // script text cut
+        {101, portal.attachBaseUrl() + "/files/tone3s-128k.mp3", "tone3s-128k.mp3"},     // quote dropped
+        {202, portal.baseUrl() + "/media/tone30s-32k.mp3", "tone30s-32k.mp3"},          // quoted embed
+        {303, portal.baseUrl() + "/media/tone3s-128k.mp3", "tone3s-128k.mp3"},          // unquoted embed
+        {8, portal.baseUrl() + "/media/%b3%eb%b7%a1.mp3", QStringLiteral("노래.mp3")},   // not found: past 8192
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.logNo);
+        if (c.logNo == 8) {
+            // The split syllable at byte 8192 must not spoil the text before it,
+            // and the embed after the cut is out of reach.
+            openPost(8);
+            EXPECT_TRUE(w.picError->isVisibleTo(&w));
+            continue;
+        }
+        openPost(c.logNo);
+        ASSERT_NE(downloadWindow(), nullptr);
+        EXPECT_EQ(downloadWindow()->DownURL, c.address);
+        EXPECT_EQ(downloadWindow()->txtFN->text(), c.name);
+        EXPECT_TRUE(downloadWindow()->isVisible());
+        EXPECT_FALSE(w.picError->isVisibleTo(&w));
+    }
+}
+
+TEST_F(PostTest, PostsWithoutMusicShowTheErrorPanel)
+{
+    for (qint64 logNo : {4, 5, 6, 7}) { // embed before the marker, music past 8192, none, no src
+        SCOPED_TRACE(logNo);
+        w.picError->hide();
+        openPost(logNo);
+        EXPECT_TRUE(w.picError->isVisibleTo(&w));
+        EXPECT_EQ(w.downloadWindow(), nullptr);
+    }
+    EXPECT_TRUE(answers.messages().isEmpty());
+}
+
+TEST_F(PostTest, UnreachablePostGivesAMessage)
+{
+    qputenv("SORIMBA_BLOG_HOST", "http://127.0.0.1:1");
+    openPost(0);
+    ASSERT_EQ(answers.messages().size(), 1);
+    EXPECT_EQ(answers.messages()[0].title, QStringLiteral("블로그"));
+    EXPECT_EQ(w.downloadWindow(), nullptr);
+}
+
+TEST_F(PostTest, MainPathFromChartToSavedFile)
+{
+    QTemporaryDir folder;
+    w.Load();
+    ASSERT_EQ(w.lstTop->topLevelItemCount(), 100);
+    // A chart row becomes the keyword, artist first.
+    w.lstTop->setCurrentItem(w.lstTop->topLevelItem(0));
+    w.lstTop_DblClick();
+    const auto &song = portalsim::catalogue()[0];
+    EXPECT_EQ(w.txtKeyword->text(), song.artist + ' ' + song.title);
+    ASSERT_EQ(w.lstResult->topLevelItemCount(), 10);
+    // Open the first blog result that has music.
+    download::frmDownload *dl = nullptr;
+    for (int row = 0; row < 10 && !dl; ++row) {
+        if (w.ResultURLs.value(row + 1).isEmpty())
+            continue;
+        w.picError->hide();
+        w.lstResult->setCurrentItem(w.lstResult->topLevelItem(row));
+        w.lstResult_DblClick();
+        dl = downloadWindow();
+    }
+    ASSERT_NE(dl, nullptr);
+    const QString name = dl->txtFN->text();
+    EXPECT_TRUE(name.endsWith(".mp3", Qt::CaseInsensitive));
+    EXPECT_FALSE(dl->cpaSize->Caption().isEmpty());
+    dl->txtPath->setText(folder.path());
+    dl->CandyButton1_Click();
+    ASSERT_FALSE(answers.messages().isEmpty());
+    EXPECT_EQ(answers.messages().last().title, QStringLiteral("성공"));
+    QFile stored(QDir(folder.path()).filePath(name));
+    ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+    const QByteArray bytes = stored.readAll();
+    EXPECT_TRUE(bytes == mediaFile("tone3s-128k.mp3") || bytes == mediaFile("tone30s-32k.mp3"));
+}
+
+} // namespace

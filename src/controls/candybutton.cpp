@@ -1,5 +1,7 @@
 #include "controls/candybutton.h"
 
+#include "controls/fonts.h"
+
 #include <QApplication>
 #include <QBuffer>
 #include <QImageReader>
@@ -1019,6 +1021,16 @@ void CandyButton::DrawIconWCaption(int vState)
     // Show the image.
     m_wdc.end();
     m_face = m_wdc.image();
+}
+
+WindowButton::WindowButton(QWidget *parent)
+    : CandyButton(parent)
+{
+    installFontSubstitutions();
+    setFont(makeFont(QStringLiteral("Tahoma"), 9));
+    setForeColor(0xFFFFFF);
+    setColorScheme(1);
+    setStyle(3);
 }
 
 } // namespace controls

@@ -195,4 +195,13 @@ private:
     QImage m_face;
 };
 
+// The look every button of the program's windows shares: style 3, colour
+// scheme 1, white caption in Tahoma 9 pt. A window changes what differs (the
+// search button's caption highlight colour, the small "..." button's style 7).
+class WindowButton : public CandyButton {
+    Q_OBJECT
+public:
+    explicit WindowButton(QWidget *parent = nullptr);
+};
+
 } // namespace controls

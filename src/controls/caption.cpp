@@ -1,6 +1,5 @@
 #include "controls/caption.h"
 
-#include "controls/controlsurface.h"
 #include "controls/fonts.h"
 #include "platform/gdi/gdi.h"
 
@@ -185,13 +184,18 @@ Caption::Caption(const QString &name, const PropertyBag &stored, QWidget *parent
     readProperties(stored);
 }
 
-Caption::~Caption() { delete m_face; }
+Caption::~Caption()
+{
+    if (m_measureDC)
+        gdi::DeleteDC(m_measureDC);
+}
 
 void Caption::init(const QString &name)
 {
     installFontSubstitutions();
     setObjectName(name);
-    m_face = new ControlSurface;
+    m_face = new gdi::WindowDC(this, false); // painted from m_image below
+    m_measureDC = gdi::CreateCompatibleDC(0);
     m_iconIm = new CaptionPictureElement(this);
 }
 
@@ -520,7 +524,7 @@ void Caption::applyPointer()
 
 QSize Caption::textSizeTwips(const QString &text) const
 {
-    const gdi::HDC dc = m_face->dc();
+    const gdi::HDC dc = m_measureDC;
     SelectedFont f(dc, font());
     const gdi::SIZE s = gdi::GetTextExtentPoint32(dc, text);
     return QSize(s.cx * T, s.cy * T);
@@ -596,9 +600,10 @@ void Caption::redraw()
 
 void Caption::drawCaption()
 {
-    if (!m_face->ensureSize(width(), height()))
+    // The label clears its own background (no host fill).
+    const gdi::HDC dc = m_face->begin(false);
+    if (!dc)
         return;
-    const gdi::HDC dc = m_face->dc();
     SelectedFont f(dc, font());
 
     const gdi::HBRUSH back = gdi::CreateSolidBrush(translateColour(m_backColor));
@@ -633,6 +638,7 @@ void Caption::drawCaption()
     default:
         break;
     }
+    m_face->end();
 }
 
 void Caption::textOut(const QString &text, double x, double y, ColourRef colour)
@@ -724,9 +730,9 @@ void Caption::drawBorders()
     if (!style)
         return; // other values keep the margins and draw nothing
     m_mL = m_mT = m_mR = m_mB = style->margin;
-    if (!m_face->isValid())
-        return;
     const gdi::HDC dc = m_face->dc();
+    if (!dc)
+        return;
     const int w = width();
     const int h = height();
     for (int k = 0; k < int(style->rings.size()); ++k) {

@@ -11,6 +11,7 @@
 //     connect(cap, &controls::Caption::MouseDown, ...);
 #include "controls/propertybag.h"
 #include "controls/syscolors.h"
+#include "platform/gdi/windowdc.h"
 
 #include <QFont>
 #include <QImage>
@@ -19,7 +20,6 @@
 namespace controls {
 
 class CaptionPictureElement;
-class ControlSurface;
 
 class Caption : public QWidget {
     Q_OBJECT
@@ -168,7 +168,8 @@ private:
     bool m_fitting = false;
     bool m_afterDoubleClick = false;
 
-    ControlSurface *m_face = nullptr;                // the persistent drawing surface
+    gdi::WindowDC *m_face = nullptr;                 // the persistent drawing surface
+    gdi::HDC m_measureDC = 0;                     // text measuring while no image exists
     QImage m_image;                               // its pixels as last drawn, shown on paint
     CaptionPictureElement *m_iconIm = nullptr;    // the picture element "IconIm"
 };

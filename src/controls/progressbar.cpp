@@ -1,6 +1,5 @@
 #include "controls/progressbar.h"
 
-#include "controls/controlsurface.h"
 #include "controls/fonts.h"
 
 #include <QApplication>
@@ -81,13 +80,13 @@ ProgressBar::ProgressBar(const QString &name, const PropertyBag &stored, QWidget
     PaintBar();
 }
 
-ProgressBar::~ProgressBar() { delete m_face; }
+ProgressBar::~ProgressBar() = default;
 
 void ProgressBar::init(const QString &name)
 {
     installFontSubstitutions();
     setObjectName(name);
-    m_face = new ControlSurface;
+    m_face = new gdi::WindowDC(this, false); // painted from m_image below
 }
 
 QFont ProgressBar::ambientFont() const
@@ -361,19 +360,19 @@ void ProgressBar::PaintBar()
         return;
     const int sw = width();
     const int sh = height();
-    if (!m_face->ensureSize(sw, sh)) {
+    // The bar covers its whole image itself (no host fill).
+    const gdi::HDC dc = m_face->begin(false);
+    if (!dc) {
         m_image = QImage(); // nothing to draw on (a zero size)
         update();
         return;
     }
-    const gdi::HDC dc = m_face->dc();
 
     // Every step checks its own results and the repaint goes on regardless.
     // 1. The window shape.
-    if (const gdi::HRGN rgn = gdi::CreateRoundRectRgn(0, 0, sw, sh, m_rounded, m_rounded)) {
-        setMask(gdi::regionToQRegion(rgn));
-        gdi::DeleteObject(rgn);
-    }
+    // The window owns the region once it is its shape.
+    if (const gdi::HRGN rgn = gdi::CreateRoundRectRgn(0, 0, sw, sh, m_rounded, m_rounded))
+        gdi::SetWindowRgn(this, rgn, true);
 
     // 2. Bar length from the share of Max (Min plays no part).
     const double percent = double(m_value) * 100.0 / double(m_max);
@@ -443,7 +442,7 @@ void ProgressBar::PaintBar()
         break;
     }
     m_image = m_face->image();
-    update();
+    m_face->end();
 }
 
 void ProgressBar::DrawBarText(const QString &text, int alignment)

@@ -12,6 +12,7 @@
 #include "controls/propertybag.h"
 #include "controls/syscolors.h"
 #include "platform/gdi/gdi.h"
+#include "platform/gdi/windowdc.h"
 
 #include <QFont>
 #include <QImage>
@@ -19,8 +20,6 @@
 #include <array>
 
 namespace controls {
-
-class ControlSurface;
 
 class ProgressBar : public QWidget {
     Q_OBJECT
@@ -140,7 +139,7 @@ private:
     QString m_lastText;
     QPoint m_lastTextPos;
     bool m_loading = false;
-    ControlSurface *m_face = nullptr;
+    gdi::WindowDC *m_face = nullptr;
     QImage m_image; // the face as last painted, shown on paint
 };
 

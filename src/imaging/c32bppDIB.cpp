@@ -26,6 +26,29 @@ const std::array<std::array<std::uint8_t, 256>, 256> &unpremultiplyTable()
     return table;
 }
 
+// One row of surface pixels into 3- or 4-byte output pixels, blue and red at
+// the given offsets, optionally with the colour turned back to straight.
+template <int Bpp, bool Straight>
+void convertRow(const std::uint8_t *src, std::uint8_t *dst, std::int32_t width, int ob, int orr,
+                const std::array<std::array<std::uint8_t, 256>, 256> &unpremultiply)
+{
+    for (std::int32_t i = 0; i < width; ++i, src += 4, dst += Bpp) {
+        const std::uint8_t a = src[3];
+        std::uint8_t b = src[0], g = src[1], r = src[2];
+        if (Straight && a != 255) {
+            const auto &t = unpremultiply[a];   // row 0 is all zero: alpha 0 gives black
+            b = t[b];
+            g = t[g];
+            r = t[r];
+        }
+        dst[ob] = b;
+        dst[1] = g;
+        dst[orr] = r;
+        if constexpr (Bpp == 4)
+            dst[3] = a;
+    }
+}
+
 struct Rect {
     std::int32_t x, y, width, height;
 };
@@ -271,8 +294,8 @@ bool c32bppDIB::GetDIBbits(ByteArray &out, bool as2dArray, bool asBGRformat, boo
         return true;
     }
     const auto &unpremultiply = unpremultiplyTable();
-    // Byte offsets of blue, green and red in an output pixel.
-    const int ob = asBGRformat ? 0 : 2, org = 1, orr = asBGRformat ? 2 : 0;
+    // Byte offsets of blue and red in an output pixel (green is always 1).
+    const int ob = asBGRformat ? 0 : 2, orr = asBGRformat ? 2 : 0;
     for (std::int32_t k = 0; k < rc.height; ++k) {
         const std::int32_t sy = rc.y + k;
         const std::uint8_t *src = m_bits + std::size_t(m_height - 1 - sy) * scan + std::size_t(rc.x) * 4;
@@ -285,24 +308,16 @@ bool c32bppDIB::GetDIBbits(ByteArray &out, bool as2dArray, bool asBGRformat, boo
             std::memcpy(dst, src, std::size_t(rc.width) * 4);
             continue;
         }
-        for (std::int32_t i = 0; i < rc.width; ++i, src += 4, dst += bpp) {
-            const std::uint8_t a = src[3];
-            std::uint8_t b = src[0], g = src[1], r = src[2];
-            if (!asPreMultiplied && a != 255) {
-                if (a == 0) {
-                    b = g = r = 0;
-                } else {
-                    const auto &t = unpremultiply[a];
-                    b = t[b];
-                    g = t[g];
-                    r = t[r];
-                }
-            }
-            dst[ob] = b;
-            dst[org] = g;
-            dst[orr] = r;
-            if (as32bpp)
-                dst[3] = a;
+        if (as32bpp) {
+            if (asPreMultiplied)
+                convertRow<4, false>(src, dst, rc.width, ob, orr, unpremultiply);
+            else
+                convertRow<4, true>(src, dst, rc.width, ob, orr, unpremultiply);
+        } else {
+            if (asPreMultiplied)
+                convertRow<3, false>(src, dst, rc.width, ob, orr, unpremultiply);
+            else
+                convertRow<3, true>(src, dst, rc.width, ob, orr, unpremultiply);
         }
     }
     return true;

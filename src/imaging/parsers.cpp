@@ -2,6 +2,7 @@
 #include "imaging/parsers.h"
 
 #include <QFile>
+#include <array>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -52,31 +53,36 @@ void ClassifyAlphaChannel(std::uint8_t *pixels, std::size_t count, bool fixUp, b
     // 2: proven straight, scan stopped.
     int state = 0;
     bool noAlpha = true;
+    bool allOpaque = false;
     if (imageType != -1 && pixels) {
         std::size_t zeros = 0, opaque = 0;
         std::size_t i = 0;
-        for (; i < count && state != 2; ++i) {
+        for (; i < count; ++i) {
             const std::uint8_t *p = pixels + i * 4;
             const std::uint8_t a = p[3];
-            if (a == 0) {
+            if (a == 255) {   // the common case first
+                ++opaque;
+                if (state == 1) {
+                    state = 2;
+                    break;
+                }
+            } else if (a == 0) {
                 ++zeros;
                 if (state == 0 && (p[0] | p[1] | p[2]))
                     state = 1;
-            } else if (a == 255) {
-                ++opaque;
-                if (state == 1)
-                    state = 2;
             } else if (state == 1 || p[0] > a || p[1] > a || p[2] > a) {
                 state = 2;
+                break;
             }
         }
-        const bool ranToEnd = i == count && state != 2;
+        const bool ranToEnd = i == count;
         noAlpha = ranToEnd && (zeros == count || opaque == count);
+        allOpaque = ranToEnd && opaque == count;
     }
     if (noAlpha) {
         imageType = 1;
         hasAlpha = false;
-        if (fixUp && pixels)
+        if (fixUp && pixels && !allOpaque)   // already opaque: nothing to write
             for (std::size_t i = 0; i < count; ++i)
                 pixels[i * 4 + 3] = 255;
         return;
@@ -89,18 +95,23 @@ void ClassifyAlphaChannel(std::uint8_t *pixels, std::size_t count, bool fixUp, b
     imageType = 6;
     if (!fixUp)
         return;
+    // premultiply[a][c] = c * a / 255, truncated; row 0 is all zero.
+    static const auto premultiply = [] {
+        std::array<std::array<std::uint8_t, 256>, 256> t{};
+        for (unsigned a = 0; a < 256; ++a)
+            for (unsigned c = 0; c < 256; ++c)
+                t[a][c] = std::uint8_t(c * a / 255);
+        return t;
+    }();
     for (std::size_t i = 0; i < count; ++i) {
         std::uint8_t *p = pixels + i * 4;
-        const unsigned a = p[3];
+        const std::uint8_t a = p[3];
         if (a == 255)
             continue;
-        if (a == 0) {
-            p[0] = p[1] = p[2] = 0;
-            continue;
-        }
-        p[0] = std::uint8_t(p[0] * a / 255);
-        p[1] = std::uint8_t(p[1] * a / 255);
-        p[2] = std::uint8_t(p[2] * a / 255);
+        const auto &t = premultiply[a];
+        p[0] = t[p[0]];
+        p[1] = t[p[1]];
+        p[2] = t[p[2]];
     }
 }
 

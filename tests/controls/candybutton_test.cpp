@@ -421,3 +421,25 @@ TEST(CandyButtonHooks, NoTrackingNoHooks)
     hoverIn(&b);
     EXPECT_FALSE(b.isOver());
 }
+
+TEST(CandyButtonProperties, WindowButtonHasTheWindowsLook)
+{
+    Host host;
+    WindowButton b(&host.window);
+    b.resize(97, 25); // the search button, 1455 x 375 twips
+    b.setCaption(QString::fromUtf8("검 색"));
+    EXPECT_EQ(b.Style(), 3);
+    EXPECT_EQ(b.ColorScheme(), 1);
+    EXPECT_EQ(b.ColorButtonUp(), rgbRef(0, 0, 0));
+    EXPECT_EQ(b.ColorButtonHover(), rgbRef(64, 64, 64));
+    EXPECT_EQ(b.ColorButtonDown(), rgbRef(128, 128, 128));
+    EXPECT_EQ(b.ColorBright(), rgbRef(64, 64, 64));
+    EXPECT_EQ(b.ForeColor(), 0xFFFFFFu);
+    EXPECT_DOUBLE_EQ(b.font().pointSizeF(), 9.0);
+    EXPECT_EQ(b.radius(), 12);
+    int clicks = 0;
+    QObject::connect(&b, &CandyButton::Click, [&] { ++clicks; });
+    sendKey(&b, QEvent::KeyPress, Qt::Key_Enter);
+    sendKey(&b, QEvent::KeyRelease, Qt::Key_Enter);
+    EXPECT_EQ(clicks, 1);
+}

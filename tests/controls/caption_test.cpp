@@ -3,6 +3,7 @@
 // stored properties and the picture element's mouse events.
 #include "controls/caption.h"
 #include "controls/fonts.h"
+#include "platform/gdi/gdi.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -381,4 +382,19 @@ TEST(Caption, PictureElementMouseEventsArriveInLabelCoordinates)
     EXPECT_EQ(clicks, 1);
     // Text moves right of the picture by its width.
     EXPECT_FALSE(pixelsOf(h.face(), kWhite).isEmpty());
+}
+
+TEST(Caption, ReleasesEveryDrawingObject)
+{
+    const int before = gdi::liveObjectCount();
+    {
+        Host h;
+        h.label->setBorders(7);
+        h.label->setCaptionGradientTyp(1);
+        h.label->setDisplayType(2);
+        h.label->setAutoSize(true);
+        h.label->resize(50, 40);
+        EXPECT_GT(h.label->TextWidth(QStringLiteral("x")), 0);
+    }
+    EXPECT_EQ(gdi::liveObjectCount(), before);
 }

@@ -1,6 +1,5 @@
 // The progress bar: clamping, bar length and band split, text, palettes,
 // disabled greys, orientation, storage and the two gradient operations.
-#include "controls/controlsurface.h"
 #include "controls/fonts.h"
 #include "controls/progressbar.h"
 
@@ -12,6 +11,27 @@ using namespace controls;
 namespace {
 
 QRgb at(const QImage &img, int x, int y) { return img.pixel(x, y) & 0xFFFFFF; }
+// A memory drawing context on a top-down 32-bit image.
+struct MemoryDC {
+    gdi::HDC dc = gdi::CreateCompatibleDC(0);
+    gdi::HBITMAP bmp = 0;
+    gdi::HGDIOBJ old = 0;
+    std::uint8_t *bits = nullptr;
+    int w, h;
+    MemoryDC(int width, int height) : w(width), h(height)
+    {
+        bmp = gdi::CreateDIBSection(dc, gdi::makeBitmapInfo(w, -h, 32), gdi::DIB_RGB_COLORS, &bits);
+        old = gdi::SelectObject(dc, bmp);
+    }
+    ~MemoryDC()
+    {
+        gdi::SelectObject(dc, old);
+        gdi::DeleteObject(bmp);
+        gdi::DeleteDC(dc);
+    }
+    QImage image() const { return QImage(bits, w, h, w * 4, QImage::Format_RGB32).copy(); }
+};
+
 QRgb qrgb(ColourRef c) { return QRgb(redOf(c)) << 16 | QRgb(greenOf(c)) << 8 | QRgb(blueOf(c)); }
 
 // A bar on a host with the download window's font, sized in pixels.
@@ -307,14 +327,14 @@ TEST(ProgressBar, StorageOrdersAndDefaults)
 
 TEST(ProgressBar, GradientOperationsOnAnyContext)
 {
-    ControlSurface s;
-    ASSERT_TRUE(s.ensureSize(10, 6));
+    MemoryDC s(10, 6);
+    ASSERT_NE(s.bits, nullptr);
     const gdi::HBRUSH blue = gdi::CreateSolidBrush(gdi::RGB(0, 0, 255));
-    gdi::FillRect(s.dc(), gdi::RECT{0, 0, 10, 6}, blue);
+    gdi::FillRect(s.dc, gdi::RECT{0, 0, 10, 6}, blue);
     gdi::DeleteObject(blue);
 
     // Width and Height are the right and bottom edges: columns 2..5, rows 1..2.
-    ProgressBar::GradientTwoColour(s.dc(), 0, rgbRef(0, 0, 0), rgbRef(200, 0, 0), 2, 1, 6, 3);
+    ProgressBar::GradientTwoColour(s.dc, 0, rgbRef(0, 0, 0), rgbRef(200, 0, 0), 2, 1, 6, 3);
     QImage f = s.image();
     EXPECT_EQ(at(f, 2, 1), 0x000000u);
     EXPECT_EQ(at(f, 3, 2), 0x320000u); // 200 / 4
@@ -323,7 +343,7 @@ TEST(ProgressBar, GradientOperationsOnAnyContext)
         EXPECT_EQ(at(f, outside.x(), outside.y()), 0x0000FFu) << outside.x() << "," << outside.y();
 
     // Four corners over 4 x 2 pixels at (1, 3): red grows to the right, blue down.
-    ProgressBar::DrawGradientFourColour(s.dc(), 1, 3, 4, 2, rgbRef(0, 0, 0), rgbRef(200, 0, 0), rgbRef(0, 0, 100),
+    ProgressBar::DrawGradientFourColour(s.dc, 1, 3, 4, 2, rgbRef(0, 0, 0), rgbRef(200, 0, 0), rgbRef(0, 0, 100),
                                         rgbRef(200, 0, 100));
     f = s.image();
     for (int y = 0; y < 2; ++y)
@@ -332,7 +352,21 @@ TEST(ProgressBar, GradientOperationsOnAnyContext)
     EXPECT_EQ(at(f, 0, 3), 0x0000FFu);
     EXPECT_EQ(at(f, 5, 4), 0x0000FFu);
     // Nothing happens for empty or absurd sizes.
-    ProgressBar::DrawGradientFourColour(s.dc(), 0, 0, 0, 5, 0, 0, 0, 0);
-    ProgressBar::DrawGradientFourColour(s.dc(), 0, 0, 1 << 30, 1, 0, 0, 0, 0);
+    ProgressBar::DrawGradientFourColour(s.dc, 0, 0, 0, 5, 0, 0, 0, 0);
+    ProgressBar::DrawGradientFourColour(s.dc, 0, 0, 1 << 30, 1, 0, 0, 0, 0);
     EXPECT_EQ(s.image(), f);
+}
+
+TEST(ProgressBar, ReleasesEveryDrawingObject)
+{
+    const int before = gdi::liveObjectCount();
+    {
+        Host h;
+        for (int v = 0; v <= 100; v += 25)
+            h.bar->setValue(v);
+        h.bar->setEnabled(false);
+        h.bar->resize(50, 60);
+        h.bar->setOrientations(2);
+    }
+    EXPECT_EQ(gdi::liveObjectCount(), before);
 }

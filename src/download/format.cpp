@@ -1,0 +1,73 @@
+#include "download/format.h"
+
+#include <cmath>
+#include <limits>
+
+namespace download {
+
+namespace {
+
+// Halves to even (the default floating-point rounding mode); nothing when the
+// result does not fit [lo, hi].
+std::optional<qint64> roundInRange(double value, double lo, double hi)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    const double r = std::nearbyint(value);
+    if (r < lo || r > hi)
+        return std::nullopt;
+    return qint64(r);
+}
+
+struct RatingRow {
+    qint32 upTo; // inclusive upper end of the row
+    const char *text;
+    int red, green, blue;
+};
+
+// First matching row wins; 150 to 200 kb/s were never rated.
+constexpr RatingRow kRatings[] = {
+    {23, "매우나쁨]", 255, 0, 0},
+    {53, "조금나쁨]", 200, 0, 50},
+    {79, "나쁨]", 150, 0, 105},
+    {99, "보통]", 130, 0, 125},
+    {127, "좋음]", 80, 0, 180},
+    {149, "조금좋음]", 50, 0, 200},
+    {200, "알 수 없음]", 255, 255, 255},
+    {std::numeric_limits<qint32>::max(), "매우좋음]", 0, 0, 255},
+};
+
+} // namespace
+
+QString FormatDuration(int seconds)
+{
+    if (seconds < 0 || seconds > 32767)
+        return {};
+    return QStringLiteral("%1:%2").arg(seconds / 60, 2, 10, QLatin1Char('0')).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+std::optional<int> durationSeconds(double seconds)
+{
+    const auto r = roundInRange(seconds, -32768, 32767);
+    return r ? std::optional<int>(int(*r)) : std::nullopt;
+}
+
+std::optional<BitRateRating> rateBitRate(double bitsPerSecond)
+{
+    const auto kbps = roundInRange(bitsPerSecond / 1024, std::numeric_limits<qint32>::min(),
+                                   std::numeric_limits<qint32>::max());
+    if (!kbps)
+        return std::nullopt;
+    BitRateRating r;
+    r.kbps = qint32(*kbps);
+    for (const RatingRow &row : kRatings) {
+        if (r.kbps <= row.upTo) {
+            r.caption = QString::number(r.kbps) + QStringLiteral("kb/s [") + QString::fromUtf8(row.text);
+            r.color = QColor(row.red, row.green, row.blue);
+            break;
+        }
+    }
+    return r;
+}
+
+} // namespace download

@@ -1,0 +1,32 @@
+#pragma once
+// Texts of the download window's player labels, as pure functions:
+//
+//   cpaTime->setCaption(download::FormatDuration(seconds));      // 245 -> "04:05"
+//   const download::BitRateRating r = download::rateBitRate(w.network().bitRate());
+//   Caption5->setCaption(r.caption); Caption5->setCaptionINColor(r.color);
+#include <QColor>
+#include <QString>
+#include <optional>
+
+namespace download {
+
+// Whole seconds as "mm:ss" (minutes may pass 99: 6000 -> "100:00"). Under a
+// minute the minutes read "00" (59 -> "00:59"), so the label never goes
+// blank. Negative or beyond 16 bits (> 32,767): empty.
+QString FormatDuration(int seconds);
+
+// A duration in seconds rounded (halves to even) to the 16-bit whole seconds
+// that FormatDuration takes; nothing when it does not fit.
+std::optional<int> durationSeconds(double seconds);
+
+struct BitRateRating {
+    qint32 kbps = 0;   // bit rate / 1024, rounded, halves to even
+    QString caption;   // e.g. "128kb/s [조금좋음]"
+    QColor color;      // the caption's text colour
+};
+
+// The rating of a stream's bit rate (bits per second); nothing when kbps does
+// not fit 32 bits.
+std::optional<BitRateRating> rateBitRate(double bitsPerSecond);
+
+} // namespace download

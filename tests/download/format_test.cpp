@@ -1,0 +1,57 @@
+// The player labels' texts: duration and bit-rate rating.
+#include "download/format.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(DownloadFormat, Durations)
+{
+    const struct {
+        double seconds;
+        const char *text;
+    } cases[] = {
+        {0, "00:00"},     {59, "00:59"},     {60, "01:00"},   {245, "04:05"},
+        {245.4, "04:05"}, {6000, "100:00"},  {32767, "546:07"},
+        {2.5, "00:02"},   {3.5, "00:04"}, // halves to even
+    };
+    for (const auto &c : cases) {
+        const auto s = download::durationSeconds(c.seconds);
+        ASSERT_TRUE(s) << c.seconds;
+        EXPECT_EQ(download::FormatDuration(*s), QString::fromUtf8(c.text)) << c.seconds;
+    }
+    EXPECT_FALSE(download::durationSeconds(32767.5)); // rounds to 32768: no 16-bit value
+    EXPECT_EQ(download::FormatDuration(-1), QString());
+}
+
+TEST(DownloadFormat, BitRateRatingsAtEveryBoundary)
+{
+    const struct {
+        int kbps;
+        const char *rating;
+        int r, g, b;
+    } cases[] = {
+        {0, "매우나쁨", 255, 0, 0},      {23, "매우나쁨", 255, 0, 0},   {24, "조금나쁨", 200, 0, 50},
+        {53, "조금나쁨", 200, 0, 50},    {54, "나쁨", 150, 0, 105},      {79, "나쁨", 150, 0, 105},
+        {80, "보통", 130, 0, 125},       {99, "보통", 130, 0, 125},      {100, "좋음", 80, 0, 180},
+        {127, "좋음", 80, 0, 180},       {128, "조금좋음", 50, 0, 200},  {149, "조금좋음", 50, 0, 200},
+        {150, "알 수 없음", 255, 255, 255}, {200, "알 수 없음", 255, 255, 255},
+        {201, "매우좋음", 0, 0, 255},
+    };
+    for (const auto &c : cases) {
+        const auto r = download::rateBitRate(c.kbps * 1024.0);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->kbps, c.kbps);
+        EXPECT_EQ(r->caption, QString::number(c.kbps) + QStringLiteral("kb/s [") + QString::fromUtf8(c.rating) + ']');
+        EXPECT_EQ(r->color, QColor(c.r, c.g, c.b)) << c.kbps;
+    }
+    const auto r = download::rateBitRate(131072);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->caption, QStringLiteral("128kb/s [조금좋음]"));
+    EXPECT_EQ(r->color, QColor(50, 0, 200));
+    EXPECT_EQ(download::rateBitRate(23.5 * 1024)->kbps, 24); // halves to even
+    EXPECT_EQ(download::rateBitRate(24.5 * 1024)->kbps, 24);
+    EXPECT_FALSE(download::rateBitRate(1e300));
+}
+
+} // namespace

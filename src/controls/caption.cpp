@@ -821,8 +821,8 @@ void Caption::changeEvent(QEvent *e)
 void Caption::mouseFrom(QMouseEvent *e, QPoint offset, int kind)
 {
     const QPointF p = e->position() + QPointF(offset);
-    const double x = p.x() * T;
-    const double y = p.y() * T;
+    const float x = float(p.x() * T);
+    const float y = float(p.y() * T);
     const int shift = vbShift(e->modifiers());
     switch (kind) {
     case 0:

@@ -103,9 +103,9 @@ public:
 signals:
     // Button: 1 left, 2 right, 4 middle; Shift: 1 shift, 2 control, 4 alt;
     // X, Y in twips in the label's coordinates.
-    void MouseDown(int button, int shift, double x, double y);
-    void MouseMove(int button, int shift, double x, double y);
-    void MouseUp(int button, int shift, double x, double y);
+    void MouseDown(int button, int shift, float x, float y);
+    void MouseMove(int button, int shift, float x, float y);
+    void MouseUp(int button, int shift, float x, float y);
     void Click();
     void DblClick();
     // A stored property changed (the host marks its definition dirty).

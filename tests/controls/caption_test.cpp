@@ -360,9 +360,9 @@ TEST(Caption, PictureElementMouseEventsArriveInLabelCoordinates)
 
     QWidget *element = h.label->findChild<QWidget *>(QStringLiteral("IconIm"));
     ASSERT_NE(element, nullptr);
-    double gotX = -1, gotY = -1;
+    float gotX = -1, gotY = -1;
     int gotButton = 0, gotShift = 0, clicks = 0;
-    QObject::connect(h.label, &Caption::MouseDown, [&](int b, int s, double x, double y) {
+    QObject::connect(h.label, &Caption::MouseDown, [&](int b, int s, float x, float y) {
         gotButton = b;
         gotShift = s;
         gotX = x;
@@ -377,8 +377,8 @@ TEST(Caption, PictureElementMouseEventsArriveInLabelCoordinates)
     QCoreApplication::sendEvent(element, &release);
     EXPECT_EQ(gotButton, 1);
     EXPECT_EQ(gotShift, 1);
-    EXPECT_EQ(gotX, (r.x() + 2) * 15.0);
-    EXPECT_EQ(gotY, (r.y() + 3) * 15.0);
+    EXPECT_EQ(gotX, (r.x() + 2) * 15.0f);
+    EXPECT_EQ(gotY, (r.y() + 3) * 15.0f);
     EXPECT_EQ(clicks, 1);
     // Text moves right of the picture by its width.
     EXPECT_FALSE(pixelsOf(h.face(), kWhite).isEmpty());

@@ -2,6 +2,7 @@
 
 #include "download/filenames.h"
 #include "download/foldersetting.h"
+#include "download/format.h"
 #include "download/numbertext.h"
 #include "platform/dialogs.h"
 #include "platform/doevents.h"
@@ -93,6 +94,8 @@ frmDownload::frmDownload(QWidget *parent) : QWidget(parent, Qt::Window)
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
     Ine = new platform::TransferControl(this);
+    W = new platform::MediaPlayer(this);
+    connect(W, &platform::MediaPlayer::StatusChange, this, &frmDownload::W_StatusChange);
     buildControls();
 
     // The folder box shows the stored folder and stores every change at once.
@@ -163,10 +166,21 @@ void frmDownload::buildControls()
 bool frmDownload::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonRelease) {
+        auto &controls = W->controls();
         if (watched == Image4)
             Image4_Click();
-        else
-            emit hotSpotClicked(qobject_cast<QWidget *>(watched));
+        else if (watched == Image3)
+            controls.play();
+        else if (watched == Image5)
+            controls.pause();
+        else if (watched == Image6)
+            controls.fastReverse();
+        else if (watched == Image7)
+            controls.fastForward();
+        else if (watched == aicAlphaImage2)
+            controls.setCurrentPosition(controls.currentPosition() + 10);
+        else if (watched == aicAlphaImage3)
+            controls.setCurrentPosition(controls.currentPosition() - 10);
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -196,8 +210,7 @@ void frmDownload::ReadyDown(QString &address)
     platform::WaitWhileExecuting(Ine);
     const qint64 size = announcedLength(Ine);
     cpaSize->setCaption(size >= 0 ? defaultNumberText(size / 1024.0 / 1024.0).left(6) : QStringLiteral("?"));
-    if (playAddress)
-        playAddress(address);
+    W->setURL(address);
     Ine->Cancel();
 }
 
@@ -336,6 +349,19 @@ void frmDownload::Timer1_Timer()
     m_tickClockMs = now;
 }
 
+void frmDownload::W_StatusChange()
+{
+    capSt->setCaption(W->status());
+    // The figures below may be unknown yet; each is shown only when it is.
+    if (const auto seconds = durationSeconds(W->currentMedia().duration()))
+        cpaTime->setCaption(FormatDuration(*seconds));
+    if (const auto rating = rateBitRate(W->network().bitRate())) {
+        Caption5->setCaption(rating->caption);
+        const QColor c = rating->color;
+        Caption5->setCaptionINColor(quint32(c.red()) | quint32(c.green()) << 8 | quint32(c.blue()) << 16);
+    }
+}
+
 void frmDownload::closeEvent(QCloseEvent *event)
 {
     if (IsDownloading) {
@@ -343,6 +369,7 @@ void frmDownload::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    W->controls().stop(); // playback ends with the window
     emit windowClosed();
     event->accept();
 }

@@ -4,13 +4,13 @@
 // address, and on request downloads it in 2 KB chunks with progress, speed and
 // a size check. One window, shown again for every new address.
 #include "controls/skin.h"
+#include "platform/mediaplayer/mediaplayer.h"
 #include "platform/transfer/transfercontrol.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
 #include <QWidget>
-#include <functional>
 
 namespace download {
 
@@ -34,9 +34,7 @@ public:
     void CandyButton2_Click(); // folder browser
     void Image4_Click();       // copy the address
     void Timer1_Timer();
-
-    // The media player's side; set by the window's owner when a player exists.
-    std::function<void(const QString &)> playAddress;
+    void W_StatusChange();
 
     // Controls, named as the window's definition names them.
     QLineEdit *txtFN = nullptr;
@@ -53,6 +51,7 @@ public:
     QWidget *Image3 = nullptr, *Image4 = nullptr, *Image5 = nullptr, *Image6 = nullptr, *Image7 = nullptr;
     QLabel *aicAlphaImage2 = nullptr, *aicAlphaImage3 = nullptr;
     platform::TransferControl *Ine = nullptr;
+    platform::MediaPlayer *W = nullptr;
     QTimer *Timer1 = nullptr;
 
     QString DownURL;
@@ -63,7 +62,6 @@ public:
 
 signals:
     void downloadFinished(bool success);
-    void hotSpotClicked(QWidget *spot); // Image3, Image5, Image6, Image7 and the seek icons
     void windowClosed();
 
 protected:

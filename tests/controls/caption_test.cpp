@@ -398,3 +398,31 @@ TEST(Caption, ReleasesEveryDrawingObject)
     }
     EXPECT_EQ(gdi::liveObjectCount(), before);
 }
+
+TEST(Caption, AlignmentsAndShadowPosition)
+{
+    // Without the outline the body sits exactly where the alignment puts it.
+    auto body = [](int align, bool shadowed) {
+        Host h;
+        h.label->setCaptionOutlined(false);
+        h.label->setCaptionAligmend(align);
+        h.label->setCaptionShadowed(shadowed);
+        return std::make_pair(pixelsOf(h.face(), kWhite), pixelsOf(h.face(), 0x808080));
+    };
+    Host probe;
+    const int tw = probe.label->TextWidth(QStringLiteral("Ab")) / 15 - 2; // pixels, without the allowance
+    const int th = probe.label->TextHeight(QStringLiteral("Ab")) / 15 - 2;
+    const PixelSet left = body(0, false).first;
+    // Centre: Fix(SW / 2 - TW / 2) twips; right: SW - TW (SW = 1200 twips).
+    const int centre = int(std::nearbyint(std::trunc(600 - tw * 7.5) / 15));
+    EXPECT_EQ(body(1, false).first, shifted(left, centre, 0));
+    EXPECT_EQ(body(2, false).first, shifted(left, 80 - tw, 0));
+    EXPECT_EQ(body(7, false).first, shifted(left, 0, -int(std::nearbyint(std::trunc(127.5 - th * 7.5) / 15))))
+        << "other alignments draw at the top margin";
+
+    // The shadow: three pixels right and down of the unshifted text, under the body.
+    const auto [shadowBody, shadow] = body(0, true);
+    EXPECT_EQ(shadowBody, left);
+    EXPECT_FALSE(shadow.isEmpty());
+    EXPECT_EQ(shadow, shifted(left, 3, 3) - left);
+}

@@ -12,10 +12,10 @@ sim_log=$(mktemp)
 sim_pid=$!
 trap 'kill $sim_pid 2>/dev/null || true' EXIT
 for _ in $(seq 50); do
-  base=$(head -n1 "$sim_log" 2>/dev/null || true)
   [ "$(wc -l <"$sim_log")" -ge 2 ] && break
   sleep 0.1
 done
+base=$(sed -n 1p "$sim_log")
 [ -n "$base" ] || { echo "portal simulator did not start" >&2; cat "$sim_log" >&2; exit 1; }
 echo "portal simulator: $base"
 attach=$(sed -n 2p "$sim_log")

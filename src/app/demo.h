@@ -1,7 +1,9 @@
 #pragma once
 // The demo run: when SORIMBA_DEMO_DIR names a folder, the program walks its
 // main path by itself after start and saves a screenshot of each step there,
-// then quits. Without the variable it does nothing.
+// with the file it downloaded, then quits. Without the variable it does
+// nothing.
+#include <QElapsedTimer>
 #include <QString>
 class QWidget;
 
@@ -17,6 +19,8 @@ public:
 
 private:
     void saveShot(QWidget *window, const QString &name);
+    void walkMainPath();
+    QElapsedTimer m_clock;
     frmMain *m_main;
     QString m_dir;
 };

@@ -223,6 +223,7 @@ void playerButton(QPainter &p, const QRectF &r, int kind)
     g.setColorAt(1, QColor(0, 0, 0));
     p.fillPath(circle, g);
     p.setPen(QPen(QColor(255, 255, 255, 90), 1));
+    p.setBrush(Qt::NoBrush);
     p.drawPath(circle);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(235, 240, 250));

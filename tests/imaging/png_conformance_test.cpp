@@ -308,3 +308,54 @@ TEST(PngConformance, FilesOf56BytesOrLessAreNotExamined)
         imaging::CloseFileHandle(fd);
     }
 }
+
+TEST(PngConformance, MutatedFilesNeverCrash)
+{
+    SORIMBA_REQUIRE_TESTDATA("pngsuite");
+    std::vector<Bytes> files;
+    for (const QString &name : suiteFiles())
+        files.push_back(readFile(testsupport::testdataDir("pngsuite") + '/' + name));
+    std::uint32_t seed = 2024;
+    auto next = [&seed]() {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    // Mutations after the IHDR chunk (offset 33), so that no file claims a huge size:
+    // flipped bits, random bytes, truncation, forged lengths, duplicated runs.
+    for (int i = 0; i < 1500; ++i) {
+        Bytes f = files[next() % files.size()];
+        for (int m = 1 + int(next() % 4); m > 0 && f.size() > 34; --m) {
+            const std::size_t pos = 33 + next() % (f.size() - 33);
+            switch (next() % 5) {
+            case 0:
+                f[pos] ^= std::uint8_t(1u << (next() % 8));
+                break;
+            case 1:
+                f[pos] = std::uint8_t(next());
+                break;
+            case 2:
+                f.resize(pos);
+                break;
+            case 3:
+                if (pos + 4 <= f.size()) {
+                    const std::uint32_t v = next() % 70000;
+                    for (int k = 0; k < 4; ++k)
+                        f[pos + std::size_t(k)] = std::uint8_t(v >> (24 - 8 * k));
+                }
+                break;
+            default: {
+                const Bytes run(f.begin() + 33, f.begin() + long(std::min<std::size_t>(f.size(), 33 + next() % 40)));
+                f.insert(f.begin() + long(pos), run.begin(), run.end());
+                break;
+            }
+            }
+        }
+        for (bool library : {true, false}) {
+            imaging::c32bppDIB dib;
+            loadPng(f, dib, library);
+            if (dib.Handle() != 0) {
+                ASSERT_EQ(dib.ImageType(), imaging::Png);
+            }
+        }
+    }
+}

@@ -2,6 +2,7 @@
 #include "controls/candybutton.h"
 #include "controls/fonts.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -442,4 +443,64 @@ TEST(CandyButtonProperties, WindowButtonHasTheWindowsLook)
     sendKey(&b, QEvent::KeyPress, Qt::Key_Enter);
     sendKey(&b, QEvent::KeyRelease, Qt::Key_Enter);
     EXPECT_EQ(clicks, 1);
+}
+
+TEST(CandyButtonDrawing, PicturePlacementByAlignmentAndHighlight)
+{
+    Host host;
+    QImage red(16, 10, QImage::Format_RGB32);
+    red.fill(qRgb(255, 0, 0));
+    QByteArray png;
+    {
+        QBuffer buf(&png);
+        buf.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(red.save(&buf, "PNG"));
+    }
+    auto redBox = [](const QImage &face) {
+        QRect box;
+        for (int y = 0; y < face.height(); ++y)
+            for (int x = 0; x < face.width(); ++x)
+                if (face.pixel(x, y) == qRgb(255, 0, 0))
+                    box |= QRect(x, y, 1, 1);
+        return box;
+    };
+    CandyButton b(&host.window);
+    b.resize(89, 41);
+    b.setStyle(3); // R = 12
+    b.setCaption("");
+    b.setPicture(png);
+    struct Case {
+        int alignment;
+        QPoint topLeft;
+    };
+    // 0 above: (89 - 16) \ 2 + 1, (41 - 10) \ 2 + 1; 1 below: 36, (41 - 10) \ 2 + 1;
+    // 2 left: R, (41 - 10) \ 2 + 1; 3 right: 89 - R - 16.
+    for (const Case &c : {Case{0, {37, 16}}, Case{1, {36, 16}}, Case{2, {12, 16}}, Case{3, {61, 16}}}) {
+        b.setPictureAlignment(c.alignment);
+        b.DrawButton(CandyButton::StateUp);
+        EXPECT_EQ(redBox(b.faceImage()), QRect(c.topLeft, QSize(16, 10))) << "alignment " << c.alignment;
+    }
+    // Down moves everything one pixel right and down.
+    b.DrawButton(CandyButton::StateDown);
+    EXPECT_EQ(redBox(b.faceImage()).topLeft(), QPoint(62, 17));
+    // Hover with the highlight draws a silhouette in the highlight colour.
+    b.setIconHighLite(true);
+    b.setIconHighLiteColor(rgbRef(0, 255, 0));
+    b.DrawButton(CandyButton::StateHover);
+    EXPECT_TRUE(redBox(b.faceImage()).isEmpty());
+    EXPECT_EQ(b.faceImage().pixel(65, 20), qRgb(0, 255, 0));
+}
+
+TEST(CandyButtonHooks, ShapeIsReappliedBeforeEachPaint)
+{
+    Host host;
+    host.window.resize(200, 100);
+    CandyButton b(&host.window);
+    styleAsWindows(b);
+    host.window.show();
+    const QRegion shape = b.mask();
+    ASSERT_FALSE(shape.isEmpty());
+    b.setMask(QRegion(0, 0, 5, 5)); // someone else reshapes the window
+    (void)b.grab(); // paints the widget
+    EXPECT_EQ(b.mask(), shape);
 }

@@ -504,3 +504,24 @@ TEST(CandyButtonHooks, ShapeIsReappliedBeforeEachPaint)
     (void)b.grab(); // paints the widget
     EXPECT_EQ(b.mask(), shape);
 }
+
+TEST(CandyButtonDrawing, ReleasesEveryDrawingObject)
+{
+    Host host;
+    const int before = gdi::liveObjectCount();
+    {
+        CandyButton b(&host.window);
+        b.resize(60, 30);
+        b.setCaption("&Go");
+        for (int style = 0; style <= 8; ++style) {
+            b.setStyle(style);
+            for (int state = 0; state <= 4; ++state)
+                b.DrawButton(state);
+            b.setEnabled(false);
+            b.DrawButton(CandyButton::StateUp);
+            b.setEnabled(true);
+        }
+        b.resize(40, 20);
+    }
+    EXPECT_EQ(gdi::liveObjectCount(), before);
+}

@@ -550,3 +550,38 @@ TEST(GdiIconsTest, MaskedAndAlphaIcons)
     DeleteObject(colour);
     EXPECT_EQ(liveObjectCount(), before);
 }
+
+// Coordinates and sizes from untrusted data must neither crash nor cost more
+// than what lies on the bitmap.
+TEST(GdiDrawTest, HugeCoordinatesAreClippedCheaply)
+{
+    Canvas c(8, 8);
+    const HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
+    SelectObject(c.dc, pen);
+    MoveToEx(c.dc, INT32_MIN, 3);
+    ASSERT_TRUE(LineTo(c.dc, INT32_MAX, 3));
+    for (int x = 0; x < 8; ++x)
+        EXPECT_EQ(c.at(x, 3), RGB(255, 0, 0)) << x;   // crosses the whole bitmap
+    EXPECT_EQ(c.at(0, 2), kWhite);
+    ASSERT_TRUE(Ellipse(c.dc, -2000000000, -2000000000, 2000000000, 2000000000));
+    EXPECT_NE(c.at(4, 4), RGB(255, 0, 0));   // far inside: the brush, not the pen
+    ASSERT_TRUE(RoundRect(c.dc, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX));
+    Canvas src(2, 2);
+    EXPECT_TRUE(AlphaBlend(c.dc, -1000000000, -1000000000, 2000000000, 2000000000, src.dc, 0, 0, 2, 2,
+                           BLENDFUNCTION{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA}));
+    EXPECT_TRUE(StretchBlt(c.dc, 0, 0, 2000000000, 2000000000, src.dc, 0, 0, 2, 2, SRCCOPY));
+    EXPECT_TRUE(BitBlt(c.dc, -5, -5, INT32_MAX, INT32_MAX, src.dc, 0, 0, SRCCOPY));
+    EXPECT_TRUE(TextOut(c.dc, INT32_MAX - 3, INT32_MAX - 3, QStringLiteral("x")));
+    const HRGN r = CreateEllipticRgn(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+    EXPECT_TRUE(PtInRegion(r, 0, 0));
+    DeleteObject(r);
+    SelectObject(c.dc, GetStockObject(BLACK_PEN));
+    DeleteObject(pen);
+
+    // A header promising a huge bitmap with a few bytes of data allocates nothing.
+    BITMAPINFO bi = makeBitmapInfo(40000, 40000, 8);
+    const std::uint8_t few[16] = {};
+    EXPECT_EQ(CreateDIBitmap(0, bi.bmiHeader, CBM_INIT, few, bi, DIB_RGB_COLORS), 0u);
+    EXPECT_EQ(SetDIBitsToDevice(c.dc, 0, 0, 0xFFFFFFF, 0xFFFFFFF, 0, 0, 0, 1, few, makeBitmapInfo(2, 1, 32),
+                                DIB_RGB_COLORS), 1);
+}

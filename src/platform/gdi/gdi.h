@@ -61,8 +61,8 @@ struct SIZE { std::int32_t cx = 0, cy = 0; };
 struct RECT {
     std::int32_t left = 0, top = 0, right = 0, bottom = 0;
     bool isEmpty() const { return right <= left || bottom <= top; }
-    std::int32_t width() const { return right - left; }
-    std::int32_t height() const { return bottom - top; }
+    std::int64_t width() const { return std::int64_t(right) - left; }
+    std::int64_t height() const { return std::int64_t(bottom) - top; }
 };
 
 // ---- object types and stock objects ------------------------------------

@@ -344,16 +344,15 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER &header, std::uint32_t ini
         return 0;
     const int width = header.biWidth;
     const int height = header.biHeight < 0 ? -header.biHeight : header.biHeight;
-    const HBITMAP bmp = newBitmap(width, height, 32, 32, false, false);
-    if (!bmp || !(init & CBM_INIT))
-        return bmp;
     const BITMAPINFOHEADER &src = bi.bmiHeader;
     const std::int64_t srcRows = src.biHeight < 0 ? -std::int64_t(src.biHeight) : src.biHeight;
     const std::int64_t stride = dibStride(src.biWidth, src.biBitCount);
-    if (!headerUsable(src) || stride * srcRows > std::int64_t(bits.size())) {
-        DeleteObject(bmp);
+    // The data is checked before anything is allocated.
+    if ((init & CBM_INIT) && (!headerUsable(src) || stride * srcRows > std::int64_t(bits.size())))
         return 0;
-    }
+    const HBITMAP bmp = newBitmap(width, height, 32, 32, false, false);
+    if (!bmp || !(init & CBM_INIT))
+        return bmp;
     const PixelView v = get<Bitmap>(bmp)->view();
     const int palette = paletteSizeOf(src);
     const int copyW = std::min(width, src.biWidth);
@@ -454,7 +453,10 @@ int SetDIBitsToDevice(HDC dc, int x, int y, std::uint32_t width, std::uint32_t h
     const int palette = paletteSizeOf(h);
     std::vector<std::uint8_t> row(std::size_t(h.biWidth) * 4);
     int drawn = 0;
-    for (std::int64_t k = 0; k < std::int64_t(height); ++k) {
+    // Only rows that have data are visited.
+    const std::int64_t kFrom = std::max<std::int64_t>(0, std::int64_t(startScan) - srcY);
+    const std::int64_t kTo = std::min<std::int64_t>(height, std::int64_t(startScan) + have - srcY);
+    for (std::int64_t k = kFrom; k < kTo; ++k) {
         // Bottom-up data: scan (srcY + k) from the bottom lands on the k-th
         // destination row from the bottom. Top-down data runs from the top.
         const std::int64_t scan = std::int64_t(srcY) + k;

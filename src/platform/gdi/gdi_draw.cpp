@@ -26,17 +26,20 @@ void fillRegion(const PixelView &v, const QRegion &area, const QRegion &shape, C
                 putColour(v, x, y, c);
 }
 
-Spans roundRectSpans(int left, int top, int right, int bottom, int ew, int eh)
+Spans roundRectSpans(int left, int top, int right, int bottom, int ew, int eh, int rowFrom, int rowTo)
 {
     Spans s;
-    s.top = top;
-    if (right <= left || bottom <= top)
+    const int from = std::max(top, rowFrom), to = std::min(bottom, rowTo);
+    s.top = from;
+    s.openTop = from > top;
+    s.openBottom = to < bottom;
+    if (right <= left || bottom <= top || from >= to)
         return s;
-    ew = std::min(std::abs(ew), right - left);
-    eh = std::min(std::abs(eh), bottom - top);
-    const double a = ew / 2.0;
-    const double b = eh / 2.0;
-    for (int y = top; y < bottom; ++y) {
+    const double width = double(right) - left, height = double(bottom) - top;
+    const double a = std::min(std::abs(double(ew)), width) / 2.0;
+    const double b = std::min(std::abs(double(eh)), height) / 2.0;
+    s.rows.reserve(std::size_t(to - from));
+    for (int y = from; y < to; ++y) {
         const double yc = y + 0.5;
         double dy = 0;
         if (yc < top + b)
@@ -50,14 +53,30 @@ Spans roundRectSpans(int left, int top, int right, int bottom, int ew, int eh)
             const double dx = q > 0 ? a * std::sqrt(q) : 0.0;
             // Pixel centres inside [left + a - dx, right - a + dx]; the small
             // tolerance keeps exact tangents symmetric.
-            x0 = int(std::ceil(left + a - dx - 0.5 - 1e-9));
-            x1 = int(std::floor(right - a + dx - 0.5 + 1e-9)) + 1;
-            x0 = std::max(x0, left);
-            x1 = std::min(x1, right);
+            const double l = std::ceil(left + a - dx - 0.5 - 1e-9);
+            const double r = std::floor(right - a + dx - 0.5 + 1e-9) + 1;
+            x0 = int(std::max<double>(l, left));
+            x1 = int(std::min<double>(r, right));
         }
         s.rows.emplace_back(x0, std::max(x0, x1));
     }
     return s;
+}
+
+namespace {
+// Columns are kept within a range whose widths fit QRect.
+constexpr int kColumnLimit = 1 << 28;
+std::pair<int, int> clampColumns(std::pair<int, int> span)
+{
+    return {std::clamp(span.first, -kColumnLimit, kColumnLimit), std::clamp(span.second, -kColumnLimit, kColumnLimit)};
+}
+} // namespace
+
+QRect safeRect(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom)
+{
+    auto c = [](std::int64_t v) { return int(std::clamp<std::int64_t>(v, -kColumnLimit, kColumnLimit)); };
+    const int l = c(left), t = c(top), r = c(right), b = c(bottom);
+    return (r > l && b > t) ? QRect(l, t, r - l, b - t) : QRect();
 }
 
 QRegion spansToRegion(const Spans &s)
@@ -65,7 +84,7 @@ QRegion spansToRegion(const Spans &s)
     QRegion r;
     QList<QRect> rects;
     for (std::size_t i = 0; i < s.rows.size(); ++i) {
-        const auto [a, b] = s.rows[i];
+        const auto [a, b] = clampColumns(s.rows[i]);
         if (a < b)
             rects.append(QRect(a, s.top + int(i), b - a, 1));
     }
@@ -82,17 +101,21 @@ QRegion spansOutline(const Spans &s)
             rects.append(QRect(a, y, b - a, 1));
     };
     for (int i = 0; i < n; ++i) {
-        const auto [a, b] = s.rows[i];
+        const auto [a, b] = clampColumns(s.rows[i]);
         if (a >= b)
             continue;
         const int y = s.top + i;
+        // A cut-off end row has an unknown neighbour: it only serves as the
+        // neighbour of the next row.
+        if ((i == 0 && s.openTop) || (i == n - 1 && s.openBottom))
+            continue;
         if (i == 0 || i == n - 1) {
             add(y, a, b);
             continue;
         }
         // Pixels whose upper or lower neighbour lies outside, plus both ends.
-        const auto [ua, ub] = s.rows[i - 1];
-        const auto [da, db] = s.rows[i + 1];
+        const auto [ua, ub] = clampColumns(s.rows[i - 1]);
+        const auto [da, db] = clampColumns(s.rows[i + 1]);
         const int ia = std::max({a, ua, da});
         const int ib = std::min({b, ub, db});
         if (ia >= ib) {
@@ -157,8 +180,48 @@ void plot(const DrawTarget &t, int x, int y, int width, COLORREF c)
         fillSpan(t.v, t.area, yy, x - h, x - h + width, c);
 }
 
-// Bresenham from (x0, y0) towards (x1, y1), the end point left out.
+void bresenham(const DrawTarget &t, int x0, int y0, int x1, int y1, int width, COLORREF c);
+
+// A line from (x0, y0) to (x1, y1), the end point left out. Lines reaching
+// far outside the bitmap are first cut to its neighbourhood, so that their
+// cost follows what is visible.
 void drawLine(const DrawTarget &t, int x0, int y0, int x1, int y1, int width, COLORREF c)
+{
+    constexpr std::int64_t kNear = 1 << 20;
+    auto far = [&](std::int64_t v) { return v < -kNear || v > kNear; };
+    if (!far(x0) && !far(y0) && !far(x1) && !far(y1)) {
+        bresenham(t, x0, y0, x1, y1, width, c);
+        return;
+    }
+    const double pad = width + 2.0;
+    const double minX = -pad, maxX = t.v.width + pad, minY = -pad, maxY = t.v.height + pad;
+    const double dx = double(x1) - x0, dy = double(y1) - y0;
+    double t0 = 0, t1 = 1;
+    auto clip = [&](double p, double q) {   // Liang-Barsky
+        if (p == 0)
+            return q >= 0;
+        const double r = q / p;
+        if (p < 0) {
+            if (r > t1)
+                return false;
+            t0 = std::max(t0, r);
+        } else {
+            if (r < t0)
+                return false;
+            t1 = std::min(t1, r);
+        }
+        return true;
+    };
+    if (!clip(-dx, x0 - minX) || !clip(dx, maxX - x0) || !clip(-dy, y0 - minY) || !clip(dy, maxY - y0))
+        return;
+    const int ax = int(std::lround(x0 + t0 * dx)), ay = int(std::lround(y0 + t0 * dy));
+    const int bx = int(std::lround(x0 + t1 * dx)), by = int(std::lround(y0 + t1 * dy));
+    bresenham(t, ax, ay, bx, by, width, c);
+    if (t1 < 1)   // the real end lies beyond: the cut end is an inner point
+        plot(t, bx, by, width, c);
+}
+
+void bresenham(const DrawTarget &t, int x0, int y0, int x1, int y1, int width, COLORREF c)
 {
     const int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
     const int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
@@ -177,13 +240,17 @@ void drawLine(const DrawTarget &t, int x0, int y0, int x1, int y1, int width, CO
     }
 }
 
-bool drawShape(HDC dc, const Spans &s)
+// Fills and outlines a rounded rectangle, computing only the rows around
+// the bitmap.
+bool drawShape(HDC dc, int left, int top, int right, int bottom, int ew, int eh)
 {
     DrawTarget t;
     if (!drawTarget(dc, t))
         return false;
     if (!t.v.valid())
         return true;
+    const Spans s = roundRectSpans(std::min(left, right), std::min(top, bottom), std::max(left, right),
+                                   std::max(top, bottom), ew, eh, -1, t.v.height + 1);
     if (const auto fill = brushColour(t.dc->brush))
         fillRegion(t.v, t.area, spansToRegion(s), *fill);
     if (const Pen *p = penOf(t.dc))
@@ -228,25 +295,28 @@ struct Taps {
     std::vector<std::vector<float>> weights;
 };
 
-Taps makeTaps(int src, int dst, bool filtered)
+// Taps of destination indices [from, from + count) of an axis scaled from
+// src to dst pixels.
+Taps makeTaps(int src, int dst, bool filtered, int from, int count)
 {
     Taps t;
-    t.first.resize(dst);
-    t.weights.resize(dst);
+    t.first.resize(count);
+    t.weights.resize(count);
     const double ratio = double(src) / dst;
-    for (int i = 0; i < dst; ++i) {
+    for (int k = 0; k < count; ++k) {
+        const double i = double(from) + k;
         if (!filtered) {
-            t.first[i] = std::min(src - 1, int(i * ratio));
-            t.weights[i] = {1.0f};
+            t.first[k] = std::min(src - 1, int(i * ratio));
+            t.weights[k] = {1.0f};
         } else if (ratio >= 1.0) {
             // Shrinking: the average over the covered source interval.
             const double s0 = i * ratio, s1 = (i + 1) * ratio;
-            const int a = int(s0);
-            const int b = std::min(src, int(std::ceil(s1)));
-            t.first[i] = a;
-            for (int k = a; k < b; ++k) {
-                const double cover = std::min<double>(k + 1, s1) - std::max<double>(k, s0);
-                t.weights[i].push_back(float(cover / ratio));
+            const int a = std::min(src - 1, int(s0));
+            const int b = std::max(a + 1, std::min(src, int(std::ceil(s1))));
+            t.first[k] = a;
+            for (int j = a; j < b; ++j) {
+                const double cover = std::min<double>(j + 1, s1) - std::max<double>(j, s0);
+                t.weights[k].push_back(float(std::max(0.0, cover) / ratio));
             }
         } else {
             // Enlarging: bilinear between the two nearest source centres.
@@ -254,26 +324,25 @@ Taps makeTaps(int src, int dst, bool filtered)
             c = std::clamp(c, 0.0, double(src - 1));
             const int a = int(c);
             const double f = c - a;
-            t.first[i] = a;
+            t.first[k] = a;
             if (a + 1 < src && f > 0)
-                t.weights[i] = {float(1 - f), float(f)};
+                t.weights[k] = {float(1 - f), float(f)};
             else
-                t.weights[i] = {1.0f};
+                t.weights[k] = {1.0f};
         }
     }
     return t;
 }
 
-// Scales a top-down 32-bit pixel block (premultiplied when it has alpha).
+// The part (vx, vy, vw, vh) of a top-down 32-bit pixel block scaled from
+// sw x sh to dw x dh (premultiplied when it has alpha).
 std::vector<std::uint8_t> resample(const std::vector<std::uint8_t> &src, int sw, int sh, int dw, int dh,
-                                   bool filtered)
+                                   bool filtered, int vx, int vy, int vw, int vh)
 {
-    if (sw == dw && sh == dh)
-        return src;
-    const Taps tx = makeTaps(sw, dw, filtered);
-    const Taps ty = makeTaps(sh, dh, filtered);
-    std::vector<float> rows(std::size_t(sw) * dh * 4);
-    for (int j = 0; j < dh; ++j)
+    const Taps tx = makeTaps(sw, dw, filtered, vx, vw);
+    const Taps ty = makeTaps(sh, dh, filtered, vy, vh);
+    std::vector<float> rows(std::size_t(sw) * vh * 4);
+    for (int j = 0; j < vh; ++j)
         for (int x = 0; x < sw; ++x)
             for (int c = 0; c < 4; ++c) {
                 float acc = 0;
@@ -281,16 +350,34 @@ std::vector<std::uint8_t> resample(const std::vector<std::uint8_t> &src, int sw,
                     acc += ty.weights[j][k] * src[((std::size_t(ty.first[j]) + k) * sw + x) * 4 + c];
                 rows[(std::size_t(j) * sw + x) * 4 + c] = acc;
             }
-    std::vector<std::uint8_t> out(std::size_t(dw) * dh * 4);
-    for (int j = 0; j < dh; ++j)
-        for (int i = 0; i < dw; ++i)
+    std::vector<std::uint8_t> out(std::size_t(vw) * vh * 4);
+    for (int j = 0; j < vh; ++j)
+        for (int i = 0; i < vw; ++i)
             for (int c = 0; c < 4; ++c) {
                 float acc = 0;
                 for (std::size_t k = 0; k < tx.weights[i].size(); ++k)
                     acc += tx.weights[i][k] * rows[(std::size_t(j) * sw + tx.first[i] + k) * 4 + c];
-                out[(std::size_t(j) * dw + i) * 4 + c] = std::uint8_t(std::clamp(int(acc + 0.5f), 0, 255));
+                out[(std::size_t(j) * vw + i) * 4 + c] = std::uint8_t(std::clamp(int(acc + 0.5f), 0, 255));
             }
     return out;
+}
+
+// The part of the destination rectangle (x, y, w, h) that can be drawn.
+struct Visible {
+    int x = 0, y = 0, w = 0, h = 0;   // in destination coordinates
+    bool empty() const { return w <= 0 || h <= 0; }
+};
+
+Visible visiblePart(const DrawTarget &t, int x, int y, int w, int h)
+{
+    const QRect box = t.area.boundingRect();
+    const std::int64_t x0 = std::max<std::int64_t>(x, box.left());
+    const std::int64_t y0 = std::max<std::int64_t>(y, box.top());
+    const std::int64_t x1 = std::min<std::int64_t>(std::int64_t(x) + w, std::int64_t(box.right()) + 1);
+    const std::int64_t y1 = std::min<std::int64_t>(std::int64_t(y) + h, std::int64_t(box.bottom()) + 1);
+    if (t.area.isEmpty() || x0 >= x1 || y0 >= y1)
+        return {};
+    return Visible{int(x0), int(y0), int(x1 - x0), int(y1 - y0)};
 }
 
 // Writes a top-down 32-bit block at (x, y) with a raster operation on each
@@ -385,7 +472,7 @@ bool FillRect(HDC dc, const RECT &r, HBRUSH brush)
         return false;
     if (b->hollow || !t.v.valid() || r.isEmpty())
         return true;
-    fillRegion(t.v, t.area, QRegion(r.left, r.top, r.width(), r.height()), b->colour);
+    fillRegion(t.v, t.area, QRegion(safeRect(r.left, r.top, r.right, r.bottom)), b->colour);
     return true;
 }
 
@@ -397,29 +484,28 @@ bool FrameRect(HDC dc, const RECT &r, HBRUSH brush)
         return false;
     if (b->hollow || !t.v.valid() || r.isEmpty())
         return true;
-    const QRegion outer(r.left, r.top, r.width(), r.height());
-    const QRegion inner(r.left + 1, r.top + 1, std::max(0, r.width() - 2), std::max(0, r.height() - 2));
+    const QRegion outer(safeRect(r.left, r.top, r.right, r.bottom));
+    const QRegion inner(safeRect(std::int64_t(r.left) + 1, std::int64_t(r.top) + 1, std::int64_t(r.right) - 1,
+                                 std::int64_t(r.bottom) - 1));
     fillRegion(t.v, t.area, outer - inner, b->colour);
     return true;
 }
 
 bool Rectangle(HDC dc, int left, int top, int right, int bottom)
 {
-    return drawShape(dc, roundRectSpans(std::min(left, right), std::min(top, bottom), std::max(left, right),
-                                        std::max(top, bottom), 0, 0));
+    return drawShape(dc, left, top, right, bottom, 0, 0);
 }
 
 bool Ellipse(HDC dc, int left, int top, int right, int bottom)
 {
-    const int l = std::min(left, right), r = std::max(left, right);
-    const int t = std::min(top, bottom), b = std::max(top, bottom);
-    return drawShape(dc, roundRectSpans(l, t, r, b, r - l, b - t));
+    const int w = int(std::min<std::int64_t>(std::abs(std::int64_t(right) - left), INT32_MAX));
+    const int h = int(std::min<std::int64_t>(std::abs(std::int64_t(bottom) - top), INT32_MAX));
+    return drawShape(dc, left, top, right, bottom, w, h);
 }
 
 bool RoundRect(HDC dc, int left, int top, int right, int bottom, int ew, int eh)
 {
-    return drawShape(dc, roundRectSpans(std::min(left, right), std::min(top, bottom), std::max(left, right),
-                                        std::max(top, bottom), ew, eh));
+    return drawShape(dc, left, top, right, bottom, ew, eh);
 }
 
 bool PatBlt(HDC dc, int x, int y, int w, int h, std::uint32_t rop)
@@ -427,14 +513,8 @@ bool PatBlt(HDC dc, int x, int y, int w, int h, std::uint32_t rop)
     DrawTarget t;
     if (!drawTarget(dc, t))
         return false;
-    if (w < 0) {
-        x += w;
-        w = -w;
-    }
-    if (h < 0) {
-        y += h;
-        h = -h;
-    }
+    const QRect box = safeRect(std::min<std::int64_t>(x, std::int64_t(x) + w), std::min<std::int64_t>(y, std::int64_t(y) + h),
+                               std::max<std::int64_t>(x, std::int64_t(x) + w), std::max<std::int64_t>(y, std::int64_t(y) + h));
     std::optional<COLORREF> c;
     if (rop == BLACKNESS)
         c = 0;
@@ -445,7 +525,7 @@ bool PatBlt(HDC dc, int x, int y, int w, int h, std::uint32_t rop)
     else
         return false;
     if (c && t.v.valid())
-        fillRegion(t.v, t.area, QRegion(x, y, w, h), *c);
+        fillRegion(t.v, t.area, QRegion(box), *c);
     return true;
 }
 
@@ -456,21 +536,23 @@ bool BitBlt(HDC dst, int x, int y, int w, int h, HDC src, int srcX, int srcY, st
     DrawTarget t;
     if (!drawTarget(dst, t) || !get<DC>(src) || !knownRop(rop))
         return false;
-    if (w <= 0 || h <= 0 || !t.v.valid())
-        return true;
-    // Copy out first so that overlapping blocks of one bitmap stay right.
-    const std::vector<std::uint8_t> px = grab(target(src), srcX, srcY, w, h);
     const PixelView sv = target(src);
-    if (!sv.valid())
+    if (w <= 0 || h <= 0 || !t.v.valid() || !sv.valid())
         return true;
-    // Only the part that lies inside the source is transferred.
-    const int a = std::max(0, -srcX), b = std::min(w, sv.width - srcX);
-    const int c = std::max(0, -srcY), d = std::min(h, sv.height - srcY);
-    if (a >= b || c >= d)
+    // Only the part that lies inside the source and the destination is
+    // transferred, copied out first so that overlapping blocks of one bitmap
+    // stay right.
+    Visible vis = visiblePart(t, x, y, w, h);
+    const std::int64_t sx0 = std::max<std::int64_t>(vis.x, std::int64_t(x) - srcX);
+    const std::int64_t sy0 = std::max<std::int64_t>(vis.y, std::int64_t(y) - srcY);
+    const std::int64_t sx1 = std::min<std::int64_t>(std::int64_t(vis.x) + vis.w, std::int64_t(x) - srcX + sv.width);
+    const std::int64_t sy1 = std::min<std::int64_t>(std::int64_t(vis.y) + vis.h, std::int64_t(y) - srcY + sv.height);
+    if (vis.empty() || sx0 >= sx1 || sy0 >= sy1)
         return true;
-    DrawTarget clipped = t;
-    clipped.area &= QRegion(x + a, y + c, b - a, d - c);
-    putBlock(clipped, x, y, w, h, px, rop);
+    vis = Visible{int(sx0), int(sy0), int(sx1 - sx0), int(sy1 - sy0)};
+    const std::vector<std::uint8_t> px =
+        grab(sv, int(std::int64_t(srcX) + (vis.x - x)), int(std::int64_t(srcY) + (vis.y - y)), vis.w, vis.h);
+    putBlock(t, vis.x, vis.y, vis.w, vis.h, px, rop);
     return true;
 }
 
@@ -501,17 +583,21 @@ bool StretchBlt(HDC dst, int x, int y, int w, int h, HDC src, int srcX, int srcY
         srcY += srcH + 1;
         srcH = -srcH;
     }
+    const Visible vis = visiblePart(t, x, y, w, h);
+    if (vis.empty())
+        return true;
     std::vector<std::uint8_t> px = grab(target(src), srcX, srcY, srcW, srcH);
-    px = resample(px, srcW, srcH, w, h, t.dc->stretchMode == HALFTONE);
+    // Mirroring first keeps the scaled part in place.
     if (mirrorX || mirrorY) {
         std::vector<std::uint8_t> m(px.size());
-        for (int j = 0; j < h; ++j)
-            for (int i = 0; i < w; ++i)
-                std::memcpy(&m[(std::size_t(j) * w + i) * 4],
-                            &px[(std::size_t(mirrorY ? h - 1 - j : j) * w + (mirrorX ? w - 1 - i : i)) * 4], 4);
+        for (int j = 0; j < srcH; ++j)
+            for (int i = 0; i < srcW; ++i)
+                std::memcpy(&m[(std::size_t(j) * srcW + i) * 4],
+                            &px[(std::size_t(mirrorY ? srcH - 1 - j : j) * srcW + (mirrorX ? srcW - 1 - i : i)) * 4], 4);
         px.swap(m);
     }
-    putBlock(t, x, y, w, h, px, rop);
+    px = resample(px, srcW, srcH, w, h, t.dc->stretchMode == HALFTONE, vis.x - x, vis.y - y, vis.w, vis.h);
+    putBlock(t, vis.x, vis.y, vis.w, vis.h, px, rop);
     return true;
 }
 
@@ -531,17 +617,21 @@ bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int srcX, int srcY
         return false;
     if (!t.v.valid())
         return true;
-    std::vector<std::uint8_t> px = grab(sv, srcX, srcY, srcW, srcH);
-    px = resample(px, srcW, srcH, w, h, t.dc->stretchMode == HALFTONE);
+    const Visible vis = visiblePart(t, x, y, w, h);
+    if (vis.empty())
+        return true;
+    const std::vector<std::uint8_t> px =
+        (srcW != w || srcH != h)
+            ? resample(grab(sv, srcX, srcY, srcW, srcH), srcW, srcH, w, h, t.dc->stretchMode == HALFTONE,
+                       vis.x - x, vis.y - y, vis.w, vis.h)
+            : grab(sv, srcX + (vis.x - x), srcY + (vis.y - y), vis.w, vis.h);
     const int sca = blend.SourceConstantAlpha;
     const int n = t.v.bpp == 32 ? 4 : 3;
-    for (int j = 0; j < h; ++j) {
-        const int dy = y + j;
-        if (dy < 0 || dy >= t.v.height)
-            continue;
-        forSpans(t.area, dy, x, x + w, [&](int a, int b) {
+    for (int j = 0; j < vis.h; ++j) {
+        const int dy = vis.y + j;
+        forSpans(t.area, dy, vis.x, vis.x + vis.w, [&](int a, int b) {
             for (int dx = a; dx < b; ++dx) {
-                const std::uint8_t *s = px.data() + (std::size_t(j) * w + (dx - x)) * 4;
+                const std::uint8_t *s = px.data() + (std::size_t(j) * vis.w + (dx - vis.x)) * 4;
                 std::uint8_t *d = t.v.pixel(dx, dy);
                 if (perPixel) {
                     // Premultiplied source over: d = s' + d * (1 - a'), s' = s * sca.

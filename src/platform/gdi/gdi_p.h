@@ -132,13 +132,23 @@ template <class F> void forSpans(const QRegion &area, int y, int x0, int x1, F &
 struct Spans {
     int top = 0;
     std::vector<std::pair<int, int>> rows;
+    // The shape goes on above the first / below the last row kept.
+    bool openTop = false;
+    bool openBottom = false;
 };
 // A filled rounded rectangle (an ellipse when the corner ellipse is the whole
-// box) covering [left, right) x [top, bottom).
-Spans roundRectSpans(int left, int top, int right, int bottom, int ew, int eh);
+// box) covering [left, right) x [top, bottom); only the rows in
+// [rowFrom, rowTo) are kept, so a huge shape costs no more than its visible part.
+Spans roundRectSpans(int left, int top, int right, int bottom, int ew, int eh, int rowFrom, int rowTo);
+// Regions keep at most this many rows above and below the origin.
+constexpr int kRegionRowLimit = 1 << 16;
 QRegion spansToRegion(const Spans &s);
 // The boundary pixels: those with a 4-neighbour outside the shape.
 QRegion spansOutline(const Spans &s);
+
+// The rectangle [left, right) x [top, bottom) as a QRect, cut to a range
+// whose sizes fit an int (empty when it has no area).
+QRect safeRect(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom);
 
 // Bytes per row of a DIB: 4-byte aligned.
 std::int64_t dibStride(std::int64_t width, int bitCount);

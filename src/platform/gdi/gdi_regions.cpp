@@ -20,7 +20,7 @@ QRegion rectRegion(int l, int t, int r, int b)
         std::swap(l, r);
     if (t > b)
         std::swap(t, b);
-    return (r > l && b > t) ? QRegion(l, t, r - l, b - t) : QRegion();
+    return QRegion(safeRect(l, t, r, b));
 }
 
 } // namespace
@@ -36,14 +36,16 @@ HRGN CreateEllipticRgn(int left, int top, int right, int bottom)
 {
     const int l = std::min(left, right), r = std::max(left, right);
     const int t = std::min(top, bottom), b = std::max(top, bottom);
-    return insert(Region{spansToRegion(roundRectSpans(l, t, r, b, r - l, b - t))});
+    const int w = int(std::min<std::int64_t>(std::int64_t(r) - l, INT32_MAX));
+    const int h = int(std::min<std::int64_t>(std::int64_t(b) - t, INT32_MAX));
+    return insert(Region{spansToRegion(roundRectSpans(l, t, r, b, w, h, -kRegionRowLimit, kRegionRowLimit))});
 }
 
 HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int ew, int eh)
 {
     const int l = std::min(left, right), r = std::max(left, right);
     const int t = std::min(top, bottom), b = std::max(top, bottom);
-    return insert(Region{spansToRegion(roundRectSpans(l, t, r, b, ew, eh))});
+    return insert(Region{spansToRegion(roundRectSpans(l, t, r, b, ew, eh, -kRegionRowLimit, kRegionRowLimit))});
 }
 
 HRGN ExtCreateRegion(std::span<const RECT> rects)
@@ -52,7 +54,7 @@ HRGN ExtCreateRegion(std::span<const RECT> rects)
     list.reserve(qsizetype(rects.size()));
     for (const RECT &r : rects)
         if (!r.isEmpty())
-            list.append(QRect(r.left, r.top, r.width(), r.height()));
+            list.append(safeRect(r.left, r.top, r.right, r.bottom));
     QRegion region;
     // setRects wants banded, sorted input; uniting keeps any order correct.
     for (const QRect &r : list)

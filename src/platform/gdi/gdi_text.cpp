@@ -43,35 +43,41 @@ void drawText(HDC dc, int x, int y, const QString &text, int underline, COLORREF
     const QFontMetrics fm(font, metricsDevice());
     const int width = fm.horizontalAdvance(text);
     const int height = fm.height();
-    // Glyphs may overhang their advance (italics, some Korean glyphs).
+    // Glyphs may overhang their advance (italics, some Korean glyphs). Only
+    // the part of the text box that lies on the bitmap is rasterised.
     const int margin = std::max(2, height / 2);
-    const int iw = width + 2 * margin, ih = height + 2 * margin;
-    if (iw <= 0 || ih <= 0 || iw > 32767 || ih > 32767)
+    const std::int64_t bx = std::int64_t(x) - margin, by = std::int64_t(y) - margin;
+    const std::int64_t vx0 = std::max<std::int64_t>(bx, 0), vy0 = std::max<std::int64_t>(by, 0);
+    const std::int64_t vx1 = std::min<std::int64_t>(bx + width + 2 * margin, v.width);
+    const std::int64_t vy1 = std::min<std::int64_t>(by + height + 2 * margin, v.height);
+    if (vx0 >= vx1 || vy0 >= vy1)
         return;
+    const int iw = int(vx1 - vx0), ih = int(vy1 - vy0);
     QImage img(iw, ih, QImage::Format_ARGB32_Premultiplied);
+    if (img.isNull())
+        return;
     img.fill(Qt::transparent);
     {
         QPainter p(&img);
+        p.translate(double(x - vx0), double(y - vy0));   // text cell origin in the image
         p.setFont(font);
         p.setPen(Qt::white);
-        p.drawText(margin, margin + fm.ascent(), text);
+        p.drawText(0, fm.ascent(), text);
         if (underline >= 0 && underline < text.size()) {
-            const int ux = margin + fm.horizontalAdvance(text.left(underline));
+            const int ux = fm.horizontalAdvance(text.left(underline));
             const int uw = fm.horizontalAdvance(text.mid(underline, 1));
-            const int uy = margin + fm.ascent() + std::max(1, fm.underlinePos());
+            const int uy = fm.ascent() + std::max(1, fm.underlinePos());
             p.fillRect(QRect(ux, uy, uw, std::max(1, int(fm.lineWidth()))), Qt::white);
         }
     }
     const QRegion area = drawableArea(dc, v);
     const int cr = GetRValue(colour), cg = GetGValue(colour), cb = GetBValue(colour);
     for (int j = 0; j < ih; ++j) {
-        const int dy = y - margin + j;
-        if (dy < 0 || dy >= v.height)
-            continue;
+        const int dy = int(vy0) + j;
         const QRgb *line = reinterpret_cast<const QRgb *>(img.constScanLine(j));
-        forSpans(area, dy, x - margin, x - margin + iw, [&](int a, int b) {
+        forSpans(area, dy, int(vx0), int(vx1), [&](int a, int b) {
             for (int dx = a; dx < b; ++dx) {
-                const int cov = qAlpha(line[dx - (x - margin)]);
+                const int cov = qAlpha(line[dx - vx0]);
                 if (cov == 0)
                     continue;
                 std::uint8_t *px = v.pixel(dx, dy);
@@ -137,7 +143,8 @@ bool TextOut(HDC dc, int x, int y, const QString &text)
         const SIZE s = GetTextExtentPoint32(dc, text);
         const PixelView v = target(dc);
         if (v.valid())
-            fillRegion(v, drawableArea(dc, v), QRegion(x, y, s.cx, s.cy), d->bkColour);
+            fillRegion(v, drawableArea(dc, v),
+                       QRegion(safeRect(x, y, std::int64_t(x) + s.cx, std::int64_t(y) + s.cy)), d->bkColour);
     }
     drawText(dc, x, y, text, -1, d->textColour);
     return true;

@@ -2,6 +2,7 @@
 
 #include "controls/fonts.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QBuffer>
 #include <QImageReader>
@@ -126,11 +127,23 @@ double fraction(int num, int den)
 {
     return den ? double(num) / den : 0.0;
 }
+
+// Assistive tools see a push button named by its caption (set as the
+// widget's accessible name) rather than a plain panel.
+QAccessibleInterface *accessibleFactory(const QString &className, QObject *object)
+{
+    if ((className == QLatin1String("controls::CandyButton") || className == QLatin1String("controls::WindowButton"))
+        && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Button);
+    return nullptr;
+}
 } // namespace
 
 CandyButton::CandyButton(QWidget *parent)
     : QWidget(parent)
 {
+    static const bool accessibleInstalled = (QAccessible::installFactory(accessibleFactory), true);
+    Q_UNUSED(accessibleInstalled);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAccessibleName(gdi::stripPrefix(m_caption));

@@ -6,7 +6,9 @@
 // Qt delivers events, not numbered messages: an event filter per hooked widget
 // translates the events that have a message number (paint 15, mouse move 512,
 // mouse leave 675, buttons, keys, focus, size...) and routes them; events
-// without a number pass through untouched.
+// without a number pass through untouched. For a routed event the widget's
+// own handling is called directly, so filters installed on the widget before
+// the hook do not see it (filters installed later run first, as usual).
 #include <QList>
 #include <QObject>
 #include <QPointer>

@@ -2,6 +2,7 @@
 #include "controls/candybutton.h"
 #include "controls/fonts.h"
 
+#include <QAccessible>
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -250,6 +251,10 @@ TEST(CandyButtonProperties, ReadingStoredKeysInAnyCase)
     EXPECT_FALSE(b.mask().isEmpty());
     EXPECT_TRUE(b.isHooked());
     EXPECT_EQ(b.focusPolicy(), Qt::StrongFocus);
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(&b);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->role(), QAccessible::Button);
+    EXPECT_EQ(a->text(QAccessible::Name), "Search");
 }
 
 TEST(CandyButtonInput, EnterRaisesDownUpClickInOrder)

@@ -10,9 +10,11 @@ namespace platform {
 namespace {
 
 // How much of the body the reply may hold ahead of the reader. Large enough
-// that the socket is drained in big slices while a reader takes 2 KB at a
-// time; small enough that an unread download does not pile up in memory.
-constexpr qint64 kReadAheadBytes = 4 * 1024 * 1024;
+// that the network side keeps reading in big slices while a reader takes 2 KB
+// at a time; small enough that an unread download does not pile up in memory
+// and stays in cache. 1 MB measured best on a 200 MB loopback download
+// (64 KB starves the reader, 16 MB is markedly slower).
+constexpr qint64 kReadAheadBytes = 1024 * 1024;
 
 QByteArray headerValue(const QList<QNetworkReply::RawHeaderPair> &headers, const QByteArray &name)
 {
@@ -76,7 +78,8 @@ void TransferControl::Execute(const QString &url, const QString &operation)
     connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] { onMetaData(); });
     connect(m_reply, &QNetworkReply::readyRead, this, [this] { onReadyRead(); });
     connect(m_reply, &QNetworkReply::finished, this, [this] { onFinished(); });
-    connect(m_reply, &QNetworkReply::redirected, this, [this] { m_stallTimer.start(m_timeoutMs); });
+    connect(m_reply, &QNetworkReply::redirected, this, [this] { m_lastProgress.start(); });
+    m_lastProgress.start();
     m_stallTimer.start(m_timeoutMs);
 }
 
@@ -130,7 +133,9 @@ void TransferControl::onMetaData()
 
 void TransferControl::onReadyRead()
 {
-    m_stallTimer.start(m_timeoutMs);
+    // Restarting the timer for every slice of the body costs more than
+    // noting the time; the timer looks at it when it fires.
+    m_lastProgress.start();
     if (m_state == State::Connecting)
         headArrived();
 }
@@ -165,6 +170,11 @@ void TransferControl::onStall()
 {
     if (!m_reply || (m_state != State::Connecting && m_state != State::Receiving))
         return;
+    const qint64 quiet = m_lastProgress.elapsed();
+    if (quiet < m_timeoutMs) {
+        m_stallTimer.start(int(m_timeoutMs - quiet));
+        return;
+    }
     // A full read-ahead buffer means the reader is behind, not the server.
     if (m_reply->bytesAvailable() >= kReadAheadBytes) {
         m_stallTimer.start(m_timeoutMs);

@@ -92,6 +92,7 @@ private:
     QNetworkAccessManager *m_manager;
     QPointer<QNetworkReply> m_reply;
     QTimer m_stallTimer;
+    QElapsedTimer m_lastProgress; // since the last body bytes or redirect
     QList<QPair<QByteArray, QByteArray>> m_headers;
     QStringDecoder m_textDecoder;
     QUrl m_url;

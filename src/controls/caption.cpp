@@ -42,7 +42,7 @@ QStringList characters(const QString &s)
     return out;
 }
 
-int vbButton(Qt::MouseButton b)
+int buttonCode(Qt::MouseButton b)
 {
     switch (b) {
     case Qt::LeftButton: return 1;
@@ -52,12 +52,12 @@ int vbButton(Qt::MouseButton b)
     }
 }
 
-int vbButtons(Qt::MouseButtons bs)
+int buttonMask(Qt::MouseButtons bs)
 {
     return (bs & Qt::LeftButton ? 1 : 0) | (bs & Qt::RightButton ? 2 : 0) | (bs & Qt::MiddleButton ? 4 : 0);
 }
 
-int vbShift(Qt::KeyboardModifiers m)
+int shiftCode(Qt::KeyboardModifiers m)
 {
     return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
 }
@@ -823,17 +823,17 @@ void Caption::mouseFrom(QMouseEvent *e, QPoint offset, int kind)
     const QPointF p = e->position() + QPointF(offset);
     const float x = float(p.x() * T);
     const float y = float(p.y() * T);
-    const int shift = vbShift(e->modifiers());
+    const int shift = shiftCode(e->modifiers());
     switch (kind) {
     case 0:
         m_afterDoubleClick = false;
-        emit MouseDown(vbButton(e->button()), shift, x, y);
+        emit MouseDown(buttonCode(e->button()), shift, x, y);
         break;
     case 1:
-        emit MouseMove(vbButtons(e->buttons()), shift, x, y);
+        emit MouseMove(buttonMask(e->buttons()), shift, x, y);
         break;
     case 2:
-        emit MouseUp(vbButton(e->button()), shift, x, y);
+        emit MouseUp(buttonCode(e->button()), shift, x, y);
         // The release that ends a double click raises no second click.
         if (!m_afterDoubleClick && e->button() == Qt::LeftButton)
             emit Click();

@@ -59,13 +59,18 @@ const MediaFiles &media()
         const QByteArray tone30 = readMedia("tone30s-32k.mp3");
         const QByteArray tone3 = readMedia("tone3s-128k.mp3");
         const QByteArray wav = readMedia("tone1s.wav");
-        m.byName.insert(QStringLiteral("tone30s-32k.mp3"), tone30);
-        m.byName.insert(QStringLiteral("tone3s-128k.mp3"), tone3);
-        m.byName.insert(QStringLiteral("tone1s.wav"), wav);
-        m.byName.insert(QStringLiteral("TONE3S.MP3"), tone3);
-        m.byName.insert(QStringLiteral("노래.mp3"), tone3);
-        m.byName.insert(QStringLiteral("가나 다.mp3"), tone30);
-        m.byName.insert(QStringLiteral("음악.wav"), wav);
+        // A file that could not be read is left out (404), never served empty.
+        const auto add = [&m](const char *name, const QByteArray &bytes) {
+            if (!bytes.isEmpty())
+                m.byName.insert(QString::fromUtf8(name), bytes);
+        };
+        add("tone30s-32k.mp3", tone30);
+        add("tone3s-128k.mp3", tone3);
+        add("tone1s.wav", wav);
+        add("TONE3S.MP3", tone3);
+        add("노래.mp3", tone3);
+        add("가나 다.mp3", tone30);
+        add("음악.wav", wav);
         m.byName.insert(QStringLiteral("empty.mp3"), QByteArray(""));
         return m;
     }();

@@ -96,7 +96,7 @@ void Demo::walkMainPath()
     }
 
     // Play: the player starts at once; wait for its rating.
-    waitFor([&] { return window->Caption5->Caption().contains("kb/s"); }, 10000);
+    waitFor([&] { return window->Caption5->caption().contains("kb/s"); }, 10000);
     platform::WaitTime(200, true);
     saveShot(window, QStringLiteral("04-play.png"));
 

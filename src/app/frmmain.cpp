@@ -18,9 +18,6 @@ using controls::SkinButton;
 using controls::SkinLabel;
 
 namespace {
-constexpr quint32 kYellow = 0x00FFFF; // colour references: red in the low byte
-constexpr quint32 kRed = 0x0000FF;
-
 QString listStyle(const QString &picture)
 {
     return QStringLiteral(
@@ -47,6 +44,8 @@ frmMain::frmMain(QWidget *parent) : QWidget(parent)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
+    setFont(QFont(QStringLiteral("Gulim"), 9));
+    m_definition = controls::loadWindowDefinition(QStringLiteral(":/forms/frmMain.def"));
     buildControls();
 }
 
@@ -60,20 +59,14 @@ QLabel *frmMain::addPicture(QWidget *parent, const QString &resource, const QRec
     return picture;
 }
 
-SkinLabel *frmMain::addLabel(QWidget *parent, const QString &text, const QRect &geometry)
+SkinLabel *frmMain::addLabel(QWidget *parent, const QString &name, const QRect &geometry)
 {
-    auto *label = new SkinLabel(parent);
-    label->setGeometry(geometry);
-    label->setCaption(text);
-    return label;
+    return controls::makeLabel(parent, m_definition, name, geometry);
 }
 
-SkinButton *frmMain::addButton(QWidget *parent, const QString &text, const QRect &geometry)
+SkinButton *frmMain::addButton(QWidget *parent, const QString &name, const QRect &geometry)
 {
-    auto *button = new SkinButton(parent);
-    button->setGeometry(geometry);
-    button->setCaption(text);
-    return button;
+    return controls::makeButton(parent, m_definition, name, geometry);
 }
 
 void frmMain::buildControls()
@@ -81,13 +74,13 @@ void frmMain::buildControls()
     addPicture(this, QStringLiteral(":/pictures/main_header.jpg"), twipRect(120, 120, 10305, 1395));
     auto *logo = addPicture(this, QStringLiteral(":/pictures/icon.png"), twipRect(360, 360, 720, 720));
     logo->setObjectName(QStringLiteral("logo"));
-    addLabel(this, QStringLiteral("Sorimba 2"), twipRect(1320, 360, 2415, 255));
-    capVersion = addLabel(this, QStringLiteral("vx.x.x.x"), twipRect(2760, 360, 1215, 255));
-    addLabel(this, QStringLiteral("검 색 어 :"), twipRect(1320, 720, 1815, 375));
+    addLabel(this, QStringLiteral("lblTitle"), twipRect(1320, 360, 2415, 255));
+    capVersion = addLabel(this, QStringLiteral("capVersion"), twipRect(2760, 360, 1215, 255));
+    addLabel(this, QStringLiteral("lblKeyword"), twipRect(1320, 720, 1815, 375));
     txtKeyword = new QLineEdit(this);
     txtKeyword->setGeometry(twipRect(2280, 720, 6255, 375));
     txtKeyword->setFont(QFont(QStringLiteral("Gulim"), 9));
-    cmdSearch = addButton(this, QStringLiteral("검 색"), twipRect(8640, 720, 1455, 375));
+    cmdSearch = addButton(this, QStringLiteral("cmdSearch"), twipRect(8640, 720, 1455, 375));
     addPicture(this, QStringLiteral(":/pictures/main_band.jpg"), twipRect(146, 1400, 10155, 555));
 
     lstResult = new QTreeWidget(this);
@@ -96,7 +89,7 @@ void frmMain::buildControls()
     lstResult->setRootIsDecorated(false);
     lstResult->setStyleSheet(listStyle(QStringLiteral(":/pictures/main_list_result.jpg")));
 
-    addLabel(this, QStringLiteral("최신음악 (Based By Cyworld Music TOP 100)"), twipRect(5760, 1560, 4575, 255));
+    addLabel(this, QStringLiteral("lblChart"), twipRect(5760, 1560, 4575, 255));
     lstTop = new QTreeWidget(this);
     lstTop->setGeometry(twipRect(5760, 1920, 4575, 2295));
     lstTop->setHeaderLabels({QStringLiteral("타이틀"), QStringLiteral("아티스트")});
@@ -105,7 +98,7 @@ void frmMain::buildControls()
     lstTop->setColumnWidth(1, px(2716));
     lstTop->setStyleSheet(listStyle(QStringLiteral(":/pictures/main_list_top.jpg")));
 
-    cmdPrev = addButton(this, QStringLiteral("< 이전"), twipRect(2280, 3960, 1215, 495));
+    cmdPrev = addButton(this, QStringLiteral("cmdPrev"), twipRect(2280, 3960, 1215, 495));
     for (int d = 0; d < 10; ++d) {
         QPixmap digit(QStringLiteral(":/pictures/digit%1.jpg").arg(d));
         // The image list's mask colour is silver.
@@ -116,10 +109,8 @@ void frmMain::buildControls()
     imgA->setGeometry(twipRect(3600, 3960, 390, 780));
     imgB = new QLabel(this);
     imgB->setGeometry(twipRect(3960, 3960, 390, 780));
-    cmdNext = addButton(this, QStringLiteral("다음 >"), twipRect(4440, 3960, 1215, 495));
-    capTime = addLabel(this, QStringLiteral("로딩중..."), twipRect(5760, 4320, 4575, 255));
-    capTime->setCaptionINColor(kYellow);
-    capTime->setAlignmentCode(2);
+    cmdNext = addButton(this, QStringLiteral("cmdNext"), twipRect(4440, 3960, 1215, 495));
+    capTime = addLabel(this, QStringLiteral("capTime"), twipRect(5760, 4320, 4575, 255));
     addPicture(this, QStringLiteral(":/pictures/main_deco1.jpg"), twipRect(2240, 4440, 1305, 300));
     addPicture(this, QStringLiteral(":/pictures/main_deco2.jpg"), twipRect(4400, 4440, 1305, 300));
     addPicture(this, QStringLiteral(":/pictures/main_deco3.jpg"), twipRect(720, 4680, 8580, 1200));
@@ -140,13 +131,11 @@ void frmMain::buildErrorPanel()
     picError = addPicture(this, QStringLiteral(":/pictures/panel_error.jpg"), twipRect(2520, 1320, 5535, 2895));
     picError->setObjectName(QStringLiteral("picError"));
     addPicture(picError, QStringLiteral(":/pictures/icon.png"), twipRect(480, 360, 720, 720));
-    auto *title = addLabel(picError, QStringLiteral("음악 파일을 찾을 수 없습니다."), twipRect(1320, 360, 3855, 735));
-    title->setPointSize(14.25);
-    title->setCaptionINColor(kRed);
-    addLabel(picError, QStringLiteral("해당 블로그에 음악파일이 없거나"), twipRect(600, 1200, 4695, 375));
-    addLabel(picError, QStringLiteral("멀티미디어 링크가 없을 수 있습니다."), twipRect(600, 1560, 4575, 255));
-    addLabel(picError, QStringLiteral("다른 블로그를 시도하여 보세요 ^^"), twipRect(600, 1800, 3855, 375));
-    CandyButton1 = addButton(picError, QStringLiteral("닫기"), twipRect(3720, 2160, 1575, 495));
+    addLabel(picError, QStringLiteral("lblErrorTitle"), twipRect(1320, 360, 3855, 735));
+    addLabel(picError, QStringLiteral("lblError1"), twipRect(600, 1200, 4695, 375));
+    addLabel(picError, QStringLiteral("lblError2"), twipRect(600, 1560, 4575, 255));
+    addLabel(picError, QStringLiteral("lblError3"), twipRect(600, 1800, 3855, 375));
+    CandyButton1 = addButton(picError, QStringLiteral("CandyButton1"), twipRect(3720, 2160, 1575, 495));
     picError->hide();
 }
 
@@ -155,10 +144,9 @@ void frmMain::buildWorkPanel()
     picWork = addPicture(this, QStringLiteral(":/pictures/panel_work.jpg"), twipRect(10000, 2040, 8295, 1455));
     picWork->setObjectName(QStringLiteral("picWork"));
     addPicture(picWork, QStringLiteral(":/pictures/icon.png"), twipRect(360, 360, 720, 720));
-    auto *title = addLabel(picWork, QStringLiteral("데이터 처리중.."), twipRect(1440, 120, 3975, 495));
-    title->setPointSize(15.75);
-    addLabel(picWork, QStringLiteral("이 작업은 길이는 개인 PC 환경에 따라 다릅니다."), twipRect(1440, 720, 4215, 255));
-    addLabel(picWork, QStringLiteral("대부분 몇초 걸립니다. 잠시만 기다려 주십시오."), twipRect(1440, 960, 3975, 255));
+    addLabel(picWork, QStringLiteral("lblWorkTitle"), twipRect(1440, 120, 3975, 495));
+    addLabel(picWork, QStringLiteral("lblWork1"), twipRect(1440, 720, 4215, 255));
+    addLabel(picWork, QStringLiteral("lblWork2"), twipRect(1440, 960, 3975, 255));
     picWork->hide();
 }
 

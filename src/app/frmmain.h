@@ -92,8 +92,9 @@ private:
     void connectCommands();
     void showPageDigits(qint16 page);
     QLabel *addPicture(QWidget *parent, const QString &resource, const QRect &geometry);
-    controls::SkinLabel *addLabel(QWidget *parent, const QString &text, const QRect &geometry);
-    controls::SkinButton *addButton(QWidget *parent, const QString &text, const QRect &geometry);
+    controls::SkinLabel *addLabel(QWidget *parent, const QString &name, const QRect &geometry);
+    controls::SkinButton *addButton(QWidget *parent, const QString &name, const QRect &geometry);
+    controls::WindowDefinition m_definition;
     void setWorkLeft(int twips);
     // A page load in progress refuses another one.
     bool beginPageLoad();

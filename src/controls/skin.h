@@ -1,10 +1,30 @@
 #pragma once
-// The skin controls the windows place. Windows name only these aliases, so
-// replacing a stand-in with the real control touches nothing else.
-#include "controls/standins.h"
+// The skin controls the windows place, made from the stored properties in the
+// window's definition (a resource in the text format of propertybag.h). The
+// windows name only these aliases and makers.
+#include "controls/candybutton.h"
+#include "controls/caption.h"
+#include "controls/progressbar.h"
+#include "controls/propertybag.h"
+
+#include <QRect>
 
 namespace controls {
-using SkinLabel = StandInLabel;
-using SkinButton = StandInButton;
-using SkinProgressBar = StandInProgressBar;
+
+using SkinLabel = Caption;
+using SkinButton = CandyButton;
+using SkinProgressBar = ProgressBar;
+
+// Each maker places the named control at geometry (pixels) with the
+// properties stored for it; a control without stored properties gets the
+// control's load defaults.
+SkinLabel *makeLabel(QWidget *parent, const WindowDefinition &definition, const QString &name, const QRect &geometry);
+SkinButton *makeButton(QWidget *parent, const WindowDefinition &definition, const QString &name, const QRect &geometry);
+SkinProgressBar *makeProgressBar(QWidget *parent, const WindowDefinition &definition, const QString &name,
+                                 const QRect &geometry);
+
+// A window definition from a resource; an empty one (with a warning) when it
+// cannot be read, so that a damaged resource never stops a window.
+WindowDefinition loadWindowDefinition(const QString &resource);
+
 } // namespace controls

@@ -19,6 +19,7 @@
 #include <QIcon>
 #include <QMouseEvent>
 #include <QSaveFile>
+#include <climits>
 #include <cmath>
 
 namespace download {
@@ -58,22 +59,6 @@ QLabel *addPicture(QWidget *parent, const QString &resource, const QRect &geomet
     return picture;
 }
 
-SkinLabel *addLabel(QWidget *parent, const QString &text, const QRect &geometry)
-{
-    auto *label = new SkinLabel(parent);
-    label->setGeometry(geometry);
-    label->setCaption(text);
-    return label;
-}
-
-SkinButton *addButton(QWidget *parent, const QString &text, const QRect &geometry)
-{
-    auto *button = new SkinButton(parent);
-    button->setGeometry(geometry);
-    button->setCaption(text);
-    return button;
-}
-
 void message(QWidget *owner, const QString &title, const QString &text, MessageIcon icon)
 {
     platform::Dialogs::messageBox(title, text, icon, MessageButtons::Ok, MessageResult::Ok, owner);
@@ -93,6 +78,8 @@ frmDownload::frmDownload(QWidget *parent) : QWidget(parent, Qt::Window)
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
+    setFont(QFont(QStringLiteral("Gulim"), 9));
+    m_definition = controls::loadWindowDefinition(QStringLiteral(":/forms/frmDownload.def"));
     Ine = new platform::TransferControl(this);
     W = new platform::MediaPlayer(this);
     connect(W, &platform::MediaPlayer::StatusChange, this, &frmDownload::W_StatusChange);
@@ -123,36 +110,41 @@ QWidget *frmDownload::addHotSpot(const QRect &geometry)
 
 void frmDownload::buildControls()
 {
+    const auto label = [this](const QString &name, const QRect &geometry) {
+        return controls::makeLabel(this, m_definition, name, geometry);
+    };
+    const auto button = [this](const QString &name, const QRect &geometry) {
+        return controls::makeButton(this, m_definition, name, geometry);
+    };
     addPicture(this, QStringLiteral(":/pictures/download_back.jpg"), twipRect(120, 120, 7050, 4035));
     addPicture(this, QStringLiteral(":/pictures/icon_grey.png"), twipRect(360, 360, 720, 720));
-    addLabel(this, QStringLiteral("파일명 :"), twipRect(1200, 360, 1215, 255));
-    addLabel(this, QStringLiteral("파일 크기 :"), twipRect(1200, 720, 1335, 255));
+    label(QStringLiteral("lblName"), twipRect(1200, 360, 1215, 255));
+    label(QStringLiteral("lblSize"), twipRect(1200, 720, 1335, 255));
     txtFN = new QLineEdit(this);
     txtFN->setGeometry(twipRect(1920, 360, 4935, 270));
-    cpaSize = addLabel(this, QString(), twipRect(2160, 720, 1575, 255));
-    addLabel(this, QStringLiteral("MB"), twipRect(3720, 720, 615, 255));
-    addLabel(this, QStringLiteral("음질 : "), twipRect(4320, 720, 735, 255));
-    Caption5 = addLabel(this, QStringLiteral("불러오는중"), twipRect(4920, 720, 2055, 255));
-    Pro = new controls::SkinProgressBar(this);
-    Pro->setGeometry(twipRect(360, 1320, 6495, 375));
-    addLabel(this, QStringLiteral("속도 :"), twipRect(360, 1800, 1335, 375));
-    capDown = addLabel(this, QStringLiteral("0"), twipRect(840, 1800, 735, 375));
-    addLabel(this, QStringLiteral("KB/s"), twipRect(1560, 1800, 495, 375));
-    cpaTime = addLabel(this, QStringLiteral("00:00 / 00:00"), twipRect(2160, 1800, 1815, 375));
-    capSt = addLabel(this, QStringLiteral("준비"), twipRect(240, 2160, 3735, 495));
-    CandyButton1 = addButton(this, QStringLiteral("다운로드"), twipRect(4080, 1920, 1335, 615));
-    CandyButton3 = addButton(this, QStringLiteral("닫기"), twipRect(5520, 1920, 1335, 615));
-    addLabel(this, QStringLiteral("경로 :"), twipRect(360, 2760, 1335, 255));
+    cpaSize = label(QStringLiteral("cpaSize"), twipRect(2160, 720, 1575, 255));
+    label(QStringLiteral("lblMB"), twipRect(3720, 720, 615, 255));
+    label(QStringLiteral("lblQuality"), twipRect(4320, 720, 735, 255));
+    Caption5 = label(QStringLiteral("Caption5"), twipRect(4920, 720, 2055, 255));
+    Pro = controls::makeProgressBar(this, m_definition, QStringLiteral("Pro"), twipRect(360, 1320, 6495, 375));
+    label(QStringLiteral("lblSpeed"), twipRect(360, 1800, 1335, 375));
+    capDown = label(QStringLiteral("capDown"), twipRect(840, 1800, 735, 375));
+    label(QStringLiteral("lblUnit"), twipRect(1560, 1800, 495, 375));
+    cpaTime = label(QStringLiteral("cpaTime"), twipRect(2160, 1800, 1815, 375));
+    capSt = label(QStringLiteral("capSt"), twipRect(240, 2160, 3735, 495));
+    CandyButton1 = button(QStringLiteral("CandyButton1"), twipRect(4080, 1920, 1335, 615));
+    CandyButton3 = button(QStringLiteral("CandyButton3"), twipRect(5520, 1920, 1335, 615));
+    label(QStringLiteral("lblPath"), twipRect(360, 2760, 1335, 255));
     txtPath = new QLineEdit(this);
     txtPath->setGeometry(twipRect(960, 2760, 5415, 270));
-    CandyButton2 = addButton(this, QStringLiteral("..."), twipRect(6480, 2760, 375, 255));
+    CandyButton2 = button(QStringLiteral("CandyButton2"), twipRect(6480, 2760, 375, 255));
     addPicture(this, QStringLiteral(":/pictures/download_player.jpg"), twipRect(195, 3240, 7995, 1170));
     Image3 = addHotSpot(twipRect(360, 3240, 495, 495));
     Image5 = addHotSpot(twipRect(840, 3240, 375, 495));
     Image6 = addHotSpot(twipRect(1200, 3240, 375, 495));
     Image7 = addHotSpot(twipRect(1560, 3240, 495, 495));
     Image4 = addHotSpot(twipRect(240, 240, 135, 135));
-    addLabel(this, QStringLiteral("10초 앞/뒤로"), twipRect(2160, 3120, 1335, 255));
+    label(QStringLiteral("lblSeek"), twipRect(2160, 3120, 1335, 255));
     aicAlphaImage3 = addPicture(this, QStringLiteral(":/pictures/seek_back.png"), twipRect(2280, 3285, 360, 360));
     aicAlphaImage2 = addPicture(this, QStringLiteral(":/pictures/seek_forward.png"), twipRect(2760, 3285, 360, 360));
     aicAlphaImage2->installEventFilter(this);
@@ -250,7 +242,7 @@ void frmDownload::CandyButton1_Click()
     Ine->Execute(DownURL, QStringLiteral("GET"));
     platform::WaitWhileExecuting(Ine);
     const qint64 size = announcedLength(Ine);
-    Pro->setMax(size >= 0 ? long(roundHalfEven(size / 10.0)) : 1);
+    Pro->setMax(size >= 0 ? int(qMin<qint64>(roundHalfEven(size / 10.0), INT_MAX)) : 1);
     Pro->setValue(0);
 
     CancelRequested = false;
@@ -280,7 +272,7 @@ void frmDownload::CandyButton1_Click()
         written += chunk.size();
         counter += kChunkBytes;
         if (size >= 0)
-            Pro->setValue(long(roundHalfEven(counter / 10.0)));
+            Pro->setValue(int(qMin<qint64>(roundHalfEven(counter / 10.0), INT_MAX)));
         platform::DoEvents();
         if (CancelRequested) {
             file.cancelWriting();
@@ -358,7 +350,7 @@ void frmDownload::W_StatusChange()
     if (const auto rating = rateBitRate(W->network().bitRate())) {
         Caption5->setCaption(rating->caption);
         const QColor c = rating->color;
-        Caption5->setCaptionINColor(quint32(c.red()) | quint32(c.green()) << 8 | quint32(c.blue()) << 16);
+        Caption5->setCaptionINColor(controls::rgbRef(c.red(), c.green(), c.blue()));
     }
 }
 

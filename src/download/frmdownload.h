@@ -71,6 +71,7 @@ protected:
 private:
     void buildControls();
     QWidget *addHotSpot(const QRect &geometry);
+    controls::WindowDefinition m_definition;
     void setRunning(bool running);
     void finishDownload(bool success, const QString &path);
     QString m_downloadTarget;

@@ -137,7 +137,7 @@ TEST_F(PostTest, MainPathFromChartToSavedFile)
     ASSERT_NE(dl, nullptr);
     const QString name = dl->txtFN->text();
     EXPECT_TRUE(name.endsWith(".mp3", Qt::CaseInsensitive));
-    EXPECT_FALSE(dl->cpaSize->Caption().isEmpty());
+    EXPECT_FALSE(dl->cpaSize->caption().isEmpty());
     dl->txtPath->setText(folder.path());
     dl->CandyButton1_Click();
     ASSERT_FALSE(answers.messages().isEmpty());

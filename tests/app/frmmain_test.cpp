@@ -83,11 +83,11 @@ TEST_F(MainWindowTest, LoadFillsTheChartAndDateLine)
 {
     app::frmMain w;
     w.Load();
-    EXPECT_EQ(w.capVersion->Caption(), "v 2.1.0.7");
+    EXPECT_EQ(w.capVersion->caption(), "v 2.1.0.7");
     EXPECT_EQ(w.lstTop->topLevelItemCount(), 100);
     EXPECT_EQ(w.lstTop->topLevelItem(99)->text(0), portalsim::catalogue()[99].title);
     EXPECT_EQ(w.lstTop->topLevelItem(99)->text(1), portalsim::catalogue()[99].artist);
-    EXPECT_EQ(w.capTime->Caption(), portal.options().chartDate + QStringLiteral("기준의 자료입니다.[실시간]"));
+    EXPECT_EQ(w.capTime->caption(), portal.options().chartDate + QStringLiteral("기준의 자료입니다.[실시간]"));
     EXPECT_FALSE(w.picWork->isVisibleTo(&w));
     EXPECT_EQ(w.picError->pos(), QPoint(168, 88));
     EXPECT_EQ(portal.server().requests().size(), 1);
@@ -109,7 +109,7 @@ TEST_F(MainWindowTest, ChartWithoutDateHidesTheBusyPanelAndKeepsTheDesignText)
     app::frmMain w;
     w.Load();
     EXPECT_EQ(w.lstTop->topLevelItemCount(), 100);
-    EXPECT_EQ(w.capTime->Caption(), QStringLiteral("로딩중..."));
+    EXPECT_EQ(w.capTime->caption(), QStringLiteral("로딩중..."));
     EXPECT_FALSE(w.picWork->isVisibleTo(&w));
 }
 

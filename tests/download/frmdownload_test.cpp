@@ -52,7 +52,7 @@ TEST_F(DownloadTest, ReadyDownNamesAndRefusals)
     EXPECT_EQ(quoted, url("/files/TONE3S.MP3"));
     EXPECT_EQ(w->DownURL, quoted);
     EXPECT_EQ(w->txtFN->text(), "TONE3S.MP3");
-    EXPECT_EQ(w->cpaSize->Caption(), "0.0466"); // 48,900 bytes
+    EXPECT_EQ(w->cpaSize->caption(), "0.0466"); // 48,900 bytes
     EXPECT_EQ(w->W->URL(), quoted); // the player was told the address
     EXPECT_TRUE(answers.messages().isEmpty());
 
@@ -85,8 +85,8 @@ TEST_F(DownloadTest, DownloadStoresTheServedBytesAndReportsSuccess)
     EXPECT_EQ(w->CandyButton1->Caption(), QStringLiteral("다운로드"));
     EXPECT_TRUE(w->txtPath->isEnabled());
     EXPECT_TRUE(w->CandyButton3->isEnabled());
-    EXPECT_EQ(w->Pro->Max(), 1);
-    EXPECT_EQ(w->Pro->Value(), 1);
+    EXPECT_EQ(w->Pro->max(), 1);
+    EXPECT_EQ(w->Pro->value(), 1);
 }
 
 TEST_F(DownloadTest, OutcomesOfMisbehavingServers)
@@ -188,7 +188,7 @@ TEST_F(DownloadTest, CopySpotPutsTheAddressOnTheClipboard)
 TEST_F(DownloadTest, SpeedFigureIsZeroWhileIdle)
 {
     w->Timer1_Timer();
-    EXPECT_EQ(w->capDown->Caption(), "0");
+    EXPECT_EQ(w->capDown->caption(), "0");
 }
 
 class FolderSettingTest : public ::testing::Test {

@@ -39,11 +39,11 @@ TEST_F(PlayerWindowTest, StatusDurationRatingAndControls)
     w->ReadyDown(portal.baseUrl() + "/files/tone30s-32k.mp3"); // 30 s at a constant 32 kb/s
     ASSERT_TRUE(waitUntil([&] { return w->W->state() == State::Playing; }, 10000)) << w->W->status().toStdString();
     // 32,000 bit/s read in units of 1,024: 31 kb/s, rated "조금나쁨".
-    ASSERT_TRUE(waitUntil([&] { return w->Caption5->Caption().endsWith(QStringLiteral("[조금나쁨]")); }, 10000))
-        << w->Caption5->Caption().toStdString();
-    EXPECT_EQ(w->capSt->Caption(), platform::MediaPlayer::statusText(State::Playing));
-    EXPECT_EQ(w->cpaTime->Caption(), "00:30");
-    EXPECT_EQ(w->Caption5->Caption(), QStringLiteral("31kb/s [조금나쁨]"));
+    ASSERT_TRUE(waitUntil([&] { return w->Caption5->caption().endsWith(QStringLiteral("[조금나쁨]")); }, 10000))
+        << w->Caption5->caption().toStdString();
+    EXPECT_EQ(w->capSt->caption(), platform::MediaPlayer::statusText(State::Playing));
+    EXPECT_EQ(w->cpaTime->caption(), "00:30");
+    EXPECT_EQ(w->Caption5->caption(), QStringLiteral("31kb/s [조금나쁨]"));
 
     click(w->Image5); // pause
     ASSERT_TRUE(waitUntil([&] { return w->W->state() == State::Paused; }));
@@ -61,7 +61,7 @@ TEST_F(PlayerWindowTest, PlayerErrorLeavesTheDownloadWorking)
 {
     w->ReadyDown(portal.baseUrl() + "/_v/fail/files/tone3s-128k.mp3");
     EXPECT_TRUE(waitUntil([&] { return w->W->state() == State::Error; }, 10000));
-    EXPECT_TRUE(w->capSt->Caption().startsWith(platform::MediaPlayer::statusText(State::Error)));
+    EXPECT_TRUE(w->capSt->caption().startsWith(platform::MediaPlayer::statusText(State::Error)));
     EXPECT_TRUE(w->CandyButton1->isEnabled());
 }
 

@@ -1,0 +1,51 @@
+#include "controls/skin.h"
+
+#include <QDebug>
+
+namespace controls {
+
+namespace {
+const PropertyBag &storedOrEmpty(const WindowDefinition &definition, const QString &name)
+{
+    static const PropertyBag empty;
+    const PropertyBag *bag = definition.properties(name);
+    return bag ? *bag : empty;
+}
+} // namespace
+
+SkinLabel *makeLabel(QWidget *parent, const WindowDefinition &definition, const QString &name, const QRect &geometry)
+{
+    auto *label = new Caption(name, storedOrEmpty(definition, name), parent);
+    label->setObjectName(name);
+    label->setGeometry(geometry);
+    return label;
+}
+
+SkinButton *makeButton(QWidget *parent, const WindowDefinition &definition, const QString &name, const QRect &geometry)
+{
+    auto *button = new CandyButton(parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    button->ReadProperties(storedOrEmpty(definition, name));
+    return button;
+}
+
+SkinProgressBar *makeProgressBar(QWidget *parent, const WindowDefinition &definition, const QString &name,
+                                 const QRect &geometry)
+{
+    auto *bar = new ProgressBar(name, storedOrEmpty(definition, name), parent);
+    bar->setObjectName(name);
+    bar->setGeometry(geometry);
+    return bar;
+}
+
+WindowDefinition loadWindowDefinition(const QString &resource)
+{
+    QString error;
+    if (auto definition = WindowDefinition::load(resource, &error))
+        return *definition;
+    qWarning() << "window definition" << resource << "not read:" << error;
+    return WindowDefinition();
+}
+
+} // namespace controls

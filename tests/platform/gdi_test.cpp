@@ -585,3 +585,19 @@ TEST(GdiDrawTest, HugeCoordinatesAreClippedCheaply)
     EXPECT_EQ(SetDIBitsToDevice(c.dc, 0, 0, 0xFFFFFFF, 0xFFFFFFF, 0, 0, 0, 1, few, makeBitmapInfo(2, 1, 32),
                                 DIB_RGB_COLORS), 1);
 }
+
+TEST(GdiRegionsTest, ManyRectanglesMakeOneRegionQuickly)
+{
+    // A 256 x 256 checkerboard of single pixels: 32768 rectangles.
+    std::vector<RECT> rects;
+    for (int y = 0; y < 256; ++y)
+        for (int x = (y & 1); x < 256; x += 2)
+            rects.push_back(RECT{x, y, x + 1, y + 1});
+    const HRGN r = ExtCreateRegion(rects);
+    EXPECT_TRUE(PtInRegion(r, 0, 0));
+    EXPECT_FALSE(PtInRegion(r, 1, 0));
+    EXPECT_TRUE(PtInRegion(r, 255, 255));
+    EXPECT_FALSE(PtInRegion(r, 254, 255));
+    EXPECT_EQ(regionToQRegion(r).rectCount(), 32768);
+    DeleteObject(r);
+}

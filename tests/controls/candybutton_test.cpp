@@ -530,3 +530,46 @@ TEST(CandyButtonDrawing, ReleasesEveryDrawingObject)
     }
     EXPECT_EQ(gdi::liveObjectCount(), before);
 }
+
+TEST(CandyButtonProperties, StoredPropertiesReadBackAsWritten)
+{
+    Host host;
+    CandyButton a(&host.window);
+    a.setCaption("&Save");
+    a.setForeColor(rgbRef(1, 2, 3));
+    a.setStyle(6);
+    a.setPictureAlignment(3);
+    a.setColorScheme(4);
+    a.setBorderBrightness(-30);
+    a.setIconHighLite(true);
+    a.setIconHighLiteColor(rgbRef(9, 9, 9));
+    a.setCaptionHighLite(true);
+    a.setCaptionHighLiteColor(rgbRef(8, 8, 8));
+    a.setDisplayHand(true);
+    a.setChecked(true);
+    a.setFont(makeFont("Tahoma", 12));
+    PropertyBag bag;
+    a.WriteProperties(bag);
+    // Through the text form the windows keep their definitions in.
+    const auto parsed = WindowDefinition::parse(QStringLiteral("[btn]\n") + bag.toText());
+    ASSERT_TRUE(parsed);
+    CandyButton b(&host.window);
+    b.ReadProperties(*parsed->properties(u"btn"));
+    EXPECT_EQ(b.Caption(), a.Caption());
+    EXPECT_EQ(b.ForeColor(), a.ForeColor());
+    EXPECT_EQ(b.Style(), 6);
+    EXPECT_EQ(b.PictureAlignment(), 3);
+    EXPECT_EQ(b.ColorScheme(), 4);
+    EXPECT_EQ(b.ColorButtonUp(), a.ColorButtonUp());
+    EXPECT_EQ(b.ColorButtonHover(), a.ColorButtonHover());
+    EXPECT_EQ(b.ColorButtonDown(), a.ColorButtonDown());
+    EXPECT_EQ(b.ColorBright(), a.ColorBright());
+    EXPECT_EQ(b.BorderBrightness(), -30);
+    EXPECT_TRUE(b.IconHighLite());
+    EXPECT_EQ(b.IconHighLiteColor(), a.IconHighLiteColor());
+    EXPECT_TRUE(b.CaptionHighLite());
+    EXPECT_EQ(b.CaptionHighLiteColor(), a.CaptionHighLiteColor());
+    EXPECT_TRUE(b.DisplayHand());
+    EXPECT_TRUE(b.Checked());
+    EXPECT_DOUBLE_EQ(b.font().pointSizeF(), 12.0);
+}

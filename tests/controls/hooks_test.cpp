@@ -41,12 +41,17 @@ class Owner : public HookOwner {
 public:
     QList<Call> calls;
     std::function<void(bool, bool &, qint32 &, int)> react;
+    QList<qint32> userValues;
+    qint32 userValueOut = 0; // written back when not 0
 
     QString hookTypeName() const override { return QStringLiteral("TestOwner"); }
     void HookCallback(bool before, bool &handled, qint32 &result, QWidget *, int message, qint64 wParam,
-                      qint64 lParam, qint32 &) override
+                      qint64 lParam, qint32 &userValue) override
     {
         calls.append({before, message, wParam, lParam, result});
+        userValues.append(userValue);
+        if (userValueOut)
+            userValue = userValueOut;
         if (react)
             react(before, handled, result, message);
     }
@@ -298,4 +303,25 @@ TEST(HookApi, ExportTable)
     EXPECT_FALSE(ApiExported("TrackMouseEvent", "User32"));
     setApiExportsForTesting(nullptr);
     EXPECT_TRUE(ApiExported("TrackMouseEvent", "User32"));
+}
+
+TEST_F(Hooks, UserValueTravelsThroughCallbacksAndPreviousProcedureCanBeCalled)
+{
+    ASSERT_TRUE(hooks.sc_Subclass(&widget, 5));
+    hooks.sc_HookMsg(&widget, wm::MouseMove, MSG_AFTER);
+    owner.userValueOut = 6;
+    move(&widget);
+    EXPECT_EQ(hooks.sc_UserParam(&widget), 6);
+    owner.userValueOut = 0;
+    hooks.sc_UserParam(&widget, 9);
+    move(&widget);
+    EXPECT_EQ(owner.userValues, QList<qint32>({5, 9}));
+
+    // The widget's own handling, reached without any callback.
+    owner.calls.clear();
+    EXPECT_EQ(hooks.sc_CallPrevProc(&widget, wm::MouseMove, 0, makePointParam(3, 4)), 1);
+    EXPECT_EQ(widget.moves, 3);
+    EXPECT_TRUE(owner.calls.isEmpty());
+    EXPECT_EQ(hooks.sc_CallPrevProc(&widget, wm::Close + 0x7000, 0, 0), 0); // no such message here
+    EXPECT_TRUE(answers.messages().isEmpty());
 }

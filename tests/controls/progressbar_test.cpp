@@ -370,3 +370,36 @@ TEST(ProgressBar, ReleasesEveryDrawingObject)
     }
     EXPECT_EQ(gdi::liveObjectCount(), before);
 }
+
+TEST(ProgressBar, DownloadWindowBarFromItsStoredDefinition)
+{
+    const auto def = WindowDefinition::parse(QStringLiteral(
+        "[Pro]\n"
+        "Value = 0\n"
+        "Theme = 10\n"
+        "TextStyle = 2\n"
+        "TextFont = font(\"Gulim\", 9)\n"
+        "TextEffectColor = rgb(255, 255, 255)\n"
+        "TextEffect = 5\n"
+        "PBSCustomeColor2 = rgb(64, 64, 64)\n"));
+    ASSERT_TRUE(def);
+    QWidget window;
+    ProgressBar pro(QStringLiteral("Pro"), *def->properties(u"Pro"), &window);
+    pro.resize(433, 25);
+    EXPECT_EQ(pro.lastText(), "0%");
+    const ProgressBar::Palette &p = pro.palette();
+    EXPECT_EQ(p[0], rgbRef(244, 244, 244));
+    EXPECT_EQ(p[2], rgbRef(114, 114, 114));
+    EXPECT_EQ(p[8], rgbRef(180, 180, 180));
+    EXPECT_EQ(p[16], rgbRef(0, 0, 0));
+    // Driven the way the transfer loop drives it.
+    pro.setMax(4123);
+    pro.setValue(1690);
+    EXPECT_EQ(pro.lastText(), "41%");
+    EXPECT_EQ(pro.lastBarLength(), 177); // 433 x 0.40989...
+    EXPECT_EQ(at(pro.faceImage(), 100, 12), 0x000000u) << "second bar band starts black";
+    pro.setMax(1);
+    pro.setValue(1);
+    EXPECT_EQ(pro.lastText(), "100%");
+    EXPECT_EQ(pro.lastBarLength(), 433);
+}

@@ -585,3 +585,47 @@ TEST(GdiDrawTest, HugeCoordinatesAreClippedCheaply)
     EXPECT_EQ(SetDIBitsToDevice(c.dc, 0, 0, 0xFFFFFFF, 0xFFFFFFF, 0, 0, 0, 1, few, makeBitmapInfo(2, 1, 32),
                                 DIB_RGB_COLORS), 1);
 }
+
+TEST(GdiRegionsTest, ManyRectanglesMakeOneRegionQuickly)
+{
+    // A 256 x 256 checkerboard of single pixels: 32768 rectangles.
+    std::vector<RECT> rects;
+    for (int y = 0; y < 256; ++y)
+        for (int x = (y & 1); x < 256; x += 2)
+            rects.push_back(RECT{x, y, x + 1, y + 1});
+    const HRGN r = ExtCreateRegion(rects);
+    EXPECT_TRUE(PtInRegion(r, 0, 0));
+    EXPECT_FALSE(PtInRegion(r, 1, 0));
+    EXPECT_TRUE(PtInRegion(r, 255, 255));
+    EXPECT_FALSE(PtInRegion(r, 254, 255));
+    EXPECT_EQ(regionToQRegion(r).rectCount(), 32768);
+    DeleteObject(r);
+}
+
+// The blending pipeline's round trip: a DC area copied into a 24-bit DIB
+// section, changed there, and drawn back as DIB rows.
+TEST(GdiBitmapsTest, TwentyFourBitSectionRoundTrip)
+{
+    Canvas screen(4, 3, RGB(10, 20, 30));
+    SetPixel(screen.dc, 1, 1, RGB(200, 100, 50));
+    const HDC mem = CreateCompatibleDC(screen.dc);
+    std::uint8_t *bits = nullptr;
+    const BITMAPINFO bi = makeBitmapInfo(2, 2, 24);
+    const HBITMAP dib = CreateDIBSection(mem, bi, DIB_RGB_COLORS, &bits);
+    ASSERT_NE(dib, 0u);
+    const HGDIOBJ old = SelectObject(mem, dib);
+    ASSERT_TRUE(BitBlt(mem, 0, 0, 2, 2, screen.dc, 1, 1, SRCCOPY));
+    // Bottom-up rows of 8 bytes (6 used, 2 padding): the top-left pixel is
+    // the first one of the second row.
+    EXPECT_EQ(bits[8], 50);
+    EXPECT_EQ(bits[9], 100);
+    EXPECT_EQ(bits[10], 200);
+    EXPECT_EQ(bits[0], 30);
+    bits[8] = 1;   // blue of the top-left pixel
+    EXPECT_EQ(SetDIBitsToDevice(screen.dc, 1, 1, 2, 2, 0, 0, 0, 2, std::span(bits, 16), bi, DIB_RGB_COLORS), 2);
+    EXPECT_EQ(screen.at(1, 1), RGB(200, 100, 1));
+    EXPECT_EQ(screen.at(2, 2), RGB(10, 20, 30));
+    SelectObject(mem, old);
+    DeleteObject(dib);
+    DeleteDC(mem);
+}

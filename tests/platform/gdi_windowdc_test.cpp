@@ -1,10 +1,24 @@
 // The window drawing context of a control and the window shape.
 #include "platform/gdi/windowdc.h"
 
+#include <QPainter>
 #include <QWidget>
 #include <gtest/gtest.h>
 
 using namespace gdi;
+
+namespace {
+// A window that paints its own skin: left half blue, right half yellow.
+class SkinnedWindow : public QWidget {
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.fillRect(0, 0, width() / 2, height(), QColor(0, 0, 255));
+        p.fillRect(width() / 2, 0, width() - width() / 2, height(), QColor(255, 255, 0));
+    }
+};
+} // namespace
 
 TEST(GdiWindowDCTest, StartsWithWhatLiesBehindAndShowsTheImage)
 {
@@ -54,4 +68,20 @@ TEST(GdiWindowDCTest, WindowShapeFromRegion)
     EXPECT_FALSE(SetWindowRgn(&w, 0xBAD, false));
     ASSERT_TRUE(SetWindowRgn(&w, 0, false));
     EXPECT_TRUE(w.mask().isEmpty());
+}
+
+TEST(GdiWindowDCTest, BackgroundIncludesTheParentsOwnPainting)
+{
+    SkinnedWindow parent;
+    parent.resize(100, 40);
+    QWidget control(&parent);
+    control.setGeometry(40, 10, 20, 10);   // straddles the colour boundary at x = 50
+    parent.show();
+    WindowDC wdc(&control);
+    const HDC dc = wdc.begin();
+    ASSERT_NE(dc, 0u);
+    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 255));
+    EXPECT_EQ(GetPixel(dc, 9, 9), RGB(0, 0, 255));
+    EXPECT_EQ(GetPixel(dc, 10, 0), RGB(255, 255, 0));
+    EXPECT_EQ(GetPixel(dc, 19, 9), RGB(255, 255, 0));
 }

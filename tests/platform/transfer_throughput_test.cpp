@@ -14,6 +14,9 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 double cpuSeconds(int who)
@@ -21,6 +24,12 @@ double cpuSeconds(int who)
     rusage u{};
     getrusage(who, &u);
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
 TEST(TransferThroughput, DISABLED_Download200MBAgainstCurl)
@@ -37,6 +46,7 @@ TEST(TransferThroughput, DISABLED_Download200MBAgainstCurl)
     // Three rounds each, best rate kept, alternating so that neither side
     // gets a warm-up advantage.
     double bestOurs = 0, bestCurl = 0, oursCpu = 0, curlCpu = 0;
+    std::vector<double> oursRates, curlRates;
     const int rounds = qEnvironmentVariableIsSet("SORIMBA_BENCH_ROUNDS") ? qEnvironmentVariableIntValue("SORIMBA_BENCH_ROUNDS") : 3;
     for (int round = 0; round < rounds; ++round) {
         {
@@ -62,6 +72,7 @@ TEST(TransferThroughput, DISABLED_Download200MBAgainstCurl)
             const double all = cpuSeconds(RUSAGE_SELF) - all0;
             EXPECT_EQ(out.size(), expected);
             const double rate = expected / seconds / 1e6;
+            oursRates.push_back(rate);
             if (rate > bestOurs) {
                 bestOurs = rate;
                 oursCpu = cpu;
@@ -82,6 +93,7 @@ TEST(TransferThroughput, DISABLED_Download200MBAgainstCurl)
             EXPECT_EQ(rc, 0);
             EXPECT_EQ(QFile(dir.filePath(QStringLiteral("curl.bin"))).size(), expected);
             const double rate = expected / seconds / 1e6;
+            curlRates.push_back(rate);
             if (rate > bestCurl) {
                 bestCurl = rate;
                 curlCpu = cpu;
@@ -91,7 +103,12 @@ TEST(TransferThroughput, DISABLED_Download200MBAgainstCurl)
     }
     std::printf("best: ours %.1f MB/s (CPU %.2f s), curl %.1f MB/s (CPU %.2f s), ratio %.2f\n",
                 bestOurs, oursCpu, bestCurl, curlCpu, bestOurs / bestCurl);
-    EXPECT_GE(bestOurs / bestCurl, 0.8);
+    // On a shared machine single runs swing widely; the medians decide.
+    const double oursMedian = median(oursRates);
+    const double curlMedian = median(curlRates);
+    std::printf("median: ours %.1f MB/s, curl %.1f MB/s, ratio %.2f\n", oursMedian, curlMedian,
+                oursMedian / curlMedian);
+    EXPECT_GE(oursMedian / curlMedian, 0.8);
 }
 
 } // namespace

@@ -50,16 +50,25 @@ HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int ew, int eh
 
 HRGN ExtCreateRegion(std::span<const RECT> rects)
 {
-    QList<QRect> list;
-    list.reserve(qsizetype(rects.size()));
-    for (const RECT &r : rects)
-        if (!r.isEmpty())
-            list.append(safeRect(r.left, r.top, r.right, r.bottom));
-    QRegion region;
-    // setRects wants banded, sorted input; uniting keeps any order correct.
-    for (const QRect &r : list)
-        region += r;
-    return insert(Region{region});
+    // Pairwise unions (a balanced tree) keep large lists, such as one
+    // rectangle per visible pixel run, near n log n.
+    std::vector<QRegion> parts;
+    parts.reserve(rects.size());
+    for (const RECT &r : rects) {
+        const QRect q = safeRect(r.left, r.top, r.right, r.bottom);
+        if (!q.isEmpty())
+            parts.emplace_back(q);
+    }
+    while (parts.size() > 1) {
+        std::vector<QRegion> next;
+        next.reserve((parts.size() + 1) / 2);
+        for (std::size_t i = 0; i + 1 < parts.size(); i += 2)
+            next.push_back(parts[i].united(parts[i + 1]));
+        if (parts.size() % 2)
+            next.push_back(parts.back());
+        parts.swap(next);
+    }
+    return insert(Region{parts.empty() ? QRegion() : parts.front()});
 }
 
 HRGN CreateRegionFromQRegion(const QRegion &r) { return insert(Region{r}); }

@@ -34,6 +34,7 @@ class MediaPlayer : public QObject {
     Q_OBJECT
 public:
     enum class State { Ready, Connecting, Buffering, Playing, Paused, Stopped, Ended, Error };
+    Q_ENUM(State)
 
     // controls: play, pause, stop, fast forward/reverse, position in seconds.
     class Controls {

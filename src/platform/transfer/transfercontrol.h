@@ -42,6 +42,7 @@ public:
         Finished,   // the whole body arrived (it may still be partly unread)
         Failed,     // see errorText() and httpStatus()
     };
+    Q_ENUM(State)
 
     explicit TransferControl(QObject *parent = nullptr);
     ~TransferControl() override;

@@ -169,8 +169,30 @@ void ProgressBar::setValue(int v)
         v = m_min;
     if (v == m_value)
         return;
+    const int old = m_value;
     m_value = v;
+    // A download moves the value every 2 KB; a value that changes neither the
+    // bar's end nor its text leaves the face exactly as painted.
+    if (!m_image.isNull() && !m_loading && faceUnchangedSince(old)) {
+        emit propertyChanged(QStringLiteral("Value"));
+        return;
+    }
     changed("Value");
+}
+
+bool ProgressBar::faceUnchangedSince(int oldValue) const
+{
+    if ((oldValue >= 1) != (m_value >= 1))
+        return false;
+    const double percent = double(m_value) * 100.0 / double(m_max);
+    const int l = roundEven((m_orientation == 2 ? height() : width()) * percent / 100.0);
+    if (l != m_lastL)
+        return false;
+    switch (m_textStyle) {
+    case 1: return QString::number(m_value) == m_lastText;
+    case 2: return QString::number(roundEven(percent)) + QLatin1Char('%') == m_lastText;
+    default: return true; // free text or none: the value does not show
+    }
 }
 
 void ProgressBar::setMax(int v)

@@ -101,6 +101,8 @@ public:
     QFont ambientFont() const;
 
     void PaintBar();
+    // True when the current value would paint the same face as oldValue did.
+    bool faceUnchangedSince(int oldValue) const;
 
 signals:
     void propertyChanged(const QString &key);

@@ -26,7 +26,9 @@ if [ -n "${DISPLAY:-}" ] && [ "${SORIMBA_HEADLESS:-0}" != 1 ]; then
 else
   out="${SORIMBA_DEMO_DIR:-$root/out/demo-$(date +%Y%m%d-%H%M%S)}"
   mkdir -p "$out"
-  export SORIMBA_DEMO_DIR="$out" SORIMBA_AO="${SORIMBA_AO:-null}"
+  # A private settings folder: the demo never changes the user's download folder.
+  config=$(mktemp -d)
+  export SORIMBA_DEMO_DIR="$out" SORIMBA_AO="${SORIMBA_AO:-null}" XDG_CONFIG_HOME="$config"
   xvfb-run -a -s "-screen 0 1280x800x24" "$root/build/src/sorimba"
   echo "demo output: $out"
 fi

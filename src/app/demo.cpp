@@ -100,11 +100,19 @@ void Demo::walkMainPath()
     platform::WaitTime(200, true);
     saveShot(window, QStringLiteral("04-play.png"));
 
-    // Download into the demo folder.
+    // Download into the demo folder, with a shot of the bar half way.
     window->txtPath->setText(QDir::toNativeSeparators(m_dir));
+    bool midShot = false;
+    const auto connection = QObject::connect(window->Pro, &controls::ProgressBar::propertyChanged, window, [&](const QString &key) {
+        if (!midShot && key == QLatin1String("Value") && window->Pro->value() * 2 >= window->Pro->max()) {
+            midShot = true;
+            saveShot(window, QStringLiteral("05-downloading.png"));
+        }
+    });
     window->CandyButton1_Click();
+    QObject::disconnect(connection);
     platform::WaitTime(150, true);
-    saveShot(window, QStringLiteral("05-download.png"));
+    saveShot(window, QStringLiteral("06-downloaded.png"));
     out() << "downloaded: " << QDir(m_dir).filePath(window->txtFN->text()) << Qt::endl;
     window->close();
 }

@@ -74,14 +74,14 @@ uint32_t nextRandom(uint32_t &s)
 Bytes photoPixels(int w, int h, int channels)
 {
     Bytes px(size_t(w) * size_t(h) * size_t(channels));
-    uint32_t seed = 12345;
+    uint32_t rngState = 12345;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             uint8_t *p = &px[(size_t(y) * size_t(w) + size_t(x)) * size_t(channels)];
             const double r = 128 + 90 * std::sin(x / 57.0) * std::cos(y / 41.0);
             const double g = 128 + 80 * std::sin((x + y) / 93.0);
             const double b = 100 + 60 * std::cos(std::hypot(x - w / 2.0, y - h / 3.0) / 37.0);
-            const int noise = int(nextRandom(seed) % 9) - 4;
+            const int noise = int(nextRandom(rngState) % 9) - 4;
             p[0] = uint8_t(std::clamp(int(r) + noise, 0, 255));
             p[1] = uint8_t(std::clamp(int(g) + noise, 0, 255));
             p[2] = uint8_t(std::clamp(int(b) - noise, 0, 255));
@@ -95,7 +95,7 @@ Bytes photoPixels(int w, int h, int channels)
 Bytes screenshotPixels(int w, int h)
 {
     Bytes px(size_t(w) * size_t(h) * 4, 0);
-    uint32_t seed = 777;
+    uint32_t rngState = 777;
     auto at = [&](int x, int y) { return &px[(size_t(y) * size_t(w) + size_t(x)) * 4]; };
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -121,9 +121,9 @@ Bytes screenshotPixels(int w, int h)
     // Text lines: short runs of dark pixels in 8 x 12 cells.
     for (int line = 100; line + 12 < h - 40; line += 18)
         for (int cell = 320; cell + 8 < w - 60; cell += 8) {
-            if (nextRandom(seed) % 7 == 0)
+            if (nextRandom(rngState) % 7 == 0)
                 continue;
-            const uint32_t glyph = nextRandom(seed);
+            const uint32_t glyph = nextRandom(rngState);
             for (int gy = 0; gy < 12; ++gy)
                 for (int gx = 0; gx < 6; ++gx)
                     if ((glyph >> ((gy * 3 + gx) % 24)) & 1) {

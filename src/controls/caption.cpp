@@ -100,27 +100,6 @@ void line(gdi::HDC dc, ColourRef colour, std::initializer_list<QPoint> points)
     gdi::DeleteObject(pen);
 }
 
-// The drawing font for the duration of one redraw or measurement.
-class SelectedFont {
-public:
-    SelectedFont(gdi::HDC dc, const QFont &f) : m_dc(dc), m_font(gdi::CreateFontFromQFont(crispFont(f)))
-    {
-        m_old = gdi::SelectObject(m_dc, m_font);
-    }
-    ~SelectedFont()
-    {
-        if (m_old)
-            gdi::SelectObject(m_dc, m_old);
-        gdi::DeleteObject(m_font);
-    }
-    SelectedFont(const SelectedFont &) = delete;
-    SelectedFont &operator=(const SelectedFont &) = delete;
-
-private:
-    gdi::HDC m_dc;
-    gdi::HFONT m_font;
-    gdi::HGDIOBJ m_old = 0;
-};
 
 } // namespace
 

@@ -2,6 +2,8 @@
 // Fonts of the skin controls. The windows name the fonts of the original desktop
 // ("Gulim", "Tahoma"), which do not exist here; they resolve to NanumGothic and
 // DejaVu Sans through Qt's family substitution, installed once per process.
+#include "platform/gdi/gdi.h"
+
 #include <QFont>
 #include <QString>
 
@@ -16,5 +18,28 @@ QFont makeFont(const QString &family, double pointSize, bool bold = false, bool 
 // The same font set up for pixel-exact text as the skin controls draw it
 // (no antialiasing, so outlines and see-through colour keys stay crisp).
 QFont crispFont(const QFont &f);
+
+// A font selected into a drawing context for one redraw or measurement, and
+// released (with the displaced font restored) at the end of the scope.
+class SelectedFont {
+public:
+    SelectedFont(gdi::HDC dc, const QFont &f) : m_dc(dc), m_font(gdi::CreateFontFromQFont(crispFont(f)))
+    {
+        m_old = gdi::SelectObject(m_dc, m_font);
+    }
+    ~SelectedFont()
+    {
+        if (m_old)
+            gdi::SelectObject(m_dc, m_old);
+        gdi::DeleteObject(m_font);
+    }
+    SelectedFont(const SelectedFont &) = delete;
+    SelectedFont &operator=(const SelectedFont &) = delete;
+
+private:
+    gdi::HDC m_dc;
+    gdi::HFONT m_font;
+    gdi::HGDIOBJ m_old = 0;
+};
 
 } // namespace controls

@@ -31,27 +31,6 @@ constexpr int kThemes[9][9][3] = {
     {{231, 243, 232}, {225, 219, 225}, {179, 189, 179}, {226, 238, 226}, {223, 251, 223}, {108, 255, 108}, {26, 228, 26}, {217, 244, 217}, {188, 184, 188}},
 };
 
-// The drawing font for one repaint, selected into the control's context.
-class SelectedFont {
-public:
-    SelectedFont(gdi::HDC dc, const QFont &f) : m_dc(dc), m_font(gdi::CreateFontFromQFont(crispFont(f)))
-    {
-        m_old = gdi::SelectObject(m_dc, m_font);
-    }
-    ~SelectedFont()
-    {
-        if (m_old)
-            gdi::SelectObject(m_dc, m_old);
-        gdi::DeleteObject(m_font);
-    }
-    SelectedFont(const SelectedFont &) = delete;
-    SelectedFont &operator=(const SelectedFont &) = delete;
-
-private:
-    gdi::HDC m_dc;
-    gdi::HFONT m_font;
-    gdi::HGDIOBJ m_old = 0;
-};
 
 } // namespace
 

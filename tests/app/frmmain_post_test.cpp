@@ -5,6 +5,7 @@
 #include "download/frmdownload.h"
 #include "platform/dialogs.h"
 #include "sources/endpoints.h"
+#include "support/media.h"
 #include "support/sim_fixture.h"
 
 #include <QDir>
@@ -14,12 +15,6 @@
 using namespace testsupport;
 
 namespace {
-
-QByteArray mediaFile(const char *name)
-{
-    QFile f(QStringLiteral(SORIMBA_SOURCE_DIR "/tools/portal-sim/media/") + name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class PostTest : public SimFixture {
 protected:

@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "download/frmdownload.h"
 #include "platform/dialogs.h"
+#include "support/media.h"
 #include "support/sim_fixture.h"
 
 #include <QClipboard>
@@ -17,12 +18,6 @@ using namespace testsupport;
 using platform::MessageResult;
 
 namespace {
-
-QByteArray mediaFile(const char *name)
-{
-    QFile f(QStringLiteral(SORIMBA_SOURCE_DIR "/tools/portal-sim/media/") + name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class DownloadTest : public SimFixture {
 protected:

@@ -116,11 +116,11 @@ void writeToMemory(png_structp png, png_bytep data, png_size_t n)
 bool writePng(Bytes &out, int w, int h, int depth, int type, bool interlaced, int filter,
               std::vector<png_color> &palette, std::vector<png_byte> &alpha, std::vector<png_bytep> &rows);
 
-Bytes encodeRandom(int w, int h, int depth, int type, bool interlaced, int filter, std::uint32_t seed)
+Bytes encodeRandom(int w, int h, int depth, int type, bool interlaced, int filter, std::uint32_t rngState)
 {
-    auto next = [&seed]() {
-        seed = seed * 1664525u + 1013904223u;
-        return seed >> 8;
+    auto next = [&rngState]() {
+        rngState = rngState * 1664525u + 1013904223u;
+        return rngState >> 8;
     };
     const int entries = std::min(16, 1 << depth);
     std::vector<png_color> palette(static_cast<std::size_t>(entries));
@@ -231,11 +231,11 @@ TEST(PngConformance, EveryFilterColourTypeAndDepthMatchesTheReference)
     const int combos[][2] = {{1, 0}, {2, 0}, {4, 0}, {8, 0}, {16, 0}, {8, 2}, {16, 2}, {1, 3}, {2, 3},
                              {4, 3}, {8, 3}, {8, 4}, {16, 4}, {8, 6}, {16, 6}};
     const int filters[] = {PNG_FILTER_NONE, PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG, PNG_FILTER_PAETH};
-    std::uint32_t seed = 1;
+    std::uint32_t rngState = 1;
     for (const auto &[depth, type] : combos)
         for (int filter : filters)
             for (bool interlaced : {false, true}) {
-                const Bytes file = encodeRandom(37, 11, depth, type, interlaced, filter, ++seed);
+                const Bytes file = encodeRandom(37, 11, depth, type, interlaced, filter, ++rngState);
                 Reference ref;
                 ASSERT_TRUE(referenceDecode(file, ref));
                 imaging::c32bppDIB dib;
@@ -315,10 +315,10 @@ TEST(PngConformance, MutatedFilesNeverCrash)
     std::vector<Bytes> files;
     for (const QString &name : suiteFiles())
         files.push_back(readFile(testsupport::testdataDir("pngsuite") + '/' + name));
-    std::uint32_t seed = 2024;
-    auto next = [&seed]() {
-        seed = seed * 1103515245u + 12345u;
-        return seed >> 8;
+    std::uint32_t rngState = 2024;
+    auto next = [&rngState]() {
+        rngState = rngState * 1103515245u + 12345u;
+        return rngState >> 8;
     };
     // Mutations after the IHDR chunk (offset 33), so that no file claims a huge size:
     // flipped bits, random bytes, truncation, forged lengths, duplicated runs.

@@ -1,4 +1,5 @@
 // Transfer control against the in-process portal simulator over real HTTP.
+#include "support/media.h"
 #include "platform/transfer/transfercontrol.h"
 #include "portal-sim/portal.h"
 
@@ -16,11 +17,7 @@ namespace {
 using platform::TransferControl;
 using State = TransferControl::State;
 
-QByteArray mediaFile(const char *name)
-{
-    QFile f(QStringLiteral(SORIMBA_SOURCE_DIR "/tools/portal-sim/media/") + QLatin1String(name));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using testsupport::mediaFile;
 
 // Pumps events until the condition holds or the deadline passes.
 template <typename Pred>

@@ -64,12 +64,12 @@ QImage canvas(int w, int h, const QColor &fill = Qt::white)
     return img;
 }
 
-void equalizer(QPainter &p, const QRectF &area, int bars, unsigned seed)
+void equalizer(QPainter &p, const QRectF &area, int bars, unsigned rngState)
 {
     const qreal step = area.width() / bars;
     for (int i = 0; i < bars; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        const qreal level = 0.25 + 0.75 * std::abs(std::sin(i * 0.55 + (seed % 100) / 60.0));
+        rngState = rngState * 1103515245u + 12345u;
+        const qreal level = 0.25 + 0.75 * std::abs(std::sin(i * 0.55 + (rngState % 100) / 60.0));
         const qreal h = area.height() * level;
         QRectF bar(area.left() + i * step + 1, area.bottom() - h, step - 2, h);
         QLinearGradient g(bar.topLeft(), bar.bottomLeft());

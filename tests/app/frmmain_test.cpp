@@ -79,6 +79,17 @@ TEST(ErrorPanel, StaysUntilItsCloseButton)
     EXPECT_FALSE(w.picError->isVisibleTo(&w));
 }
 
+TEST(MainWindow, ClosingItClosesEveryOtherWindow)
+{
+    app::initApplication();
+    app::frmMain w;
+    QWidget other;
+    w.show();
+    other.show();
+    EXPECT_TRUE(w.close());
+    EXPECT_FALSE(other.isVisible());
+}
+
 TEST_F(MainWindowTest, LoadFillsTheChartAndDateLine)
 {
     app::frmMain w;

@@ -49,7 +49,8 @@ TEST_F(PlayerWindowTest, StatusDurationRatingAndControls)
     ASSERT_TRUE(waitUntil([&] { return w->W->state() == State::Paused; }));
     const double held = w->W->controls().currentPosition();
     click(w->aicAlphaImage2); // forward 10 s
-    EXPECT_TRUE(waitUntil([&] { return w->W->controls().currentPosition() >= held + 9; }));
+    EXPECT_TRUE(waitUntil([&] { return w->W->controls().currentPosition() >= held + 9; }, 10000))
+        << held << " -> " << w->W->controls().currentPosition();
     click(w->Image3); // play
     EXPECT_TRUE(waitUntil([&] { return w->W->state() == State::Playing; }));
 

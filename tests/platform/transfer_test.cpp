@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QStringDecoder>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -216,6 +218,43 @@ TEST_F(TransferTest, TextChunksDecodeCp949AcrossChunkBoundaries)
     const QString whole = QStringDecoder("windows-949").decode(bytes);
     EXPECT_TRUE(whole.contains(QStringLiteral("실시간 차트")));
     EXPECT_EQ(text, whole);
+}
+
+// The player seeks by asking the file host for the bytes it needs.
+TEST_F(TransferTest, FileHostAnswersByteRanges)
+{
+    const QByteArray file = mediaFile("tone3s-128k.mp3");
+    ASSERT_FALSE(file.isEmpty());
+    const QByteArray size = QByteArray::number(file.size());
+    struct Case {
+        const char *path;
+        QByteArray range;
+        int status;
+        QByteArray contentRange;
+        QByteArray body;
+    } cases[] = {
+        {"/files/tone3s-128k.mp3", "", 200, "", file},
+        {"/files/tone3s-128k.mp3", "bytes=100-", 206, "bytes 100-" + QByteArray::number(file.size() - 1) + "/" + size,
+         file.mid(100)},
+        {"/files/tone3s-128k.mp3", "bytes=5-9", 206, "bytes 5-9/" + size, file.mid(5, 5)},
+        {"/files/tone3s-128k.mp3", "bytes=0-99999999", 206,
+         "bytes 0-" + QByteArray::number(file.size() - 1) + "/" + size, file},
+        {"/files/tone3s-128k.mp3", "bytes=" + size + "-", 416, "bytes */" + size, ""},
+        {"/files/tone3s-128k.mp3", "bytes=9-5", 416, "bytes */" + size, ""},
+        {"/files/tone3s-128k.mp3", "items=1-2", 200, "", file},
+        {"/_v/slow/files/tone3s-128k.mp3", "bytes=100-", 200, "", file}, // variants send the whole body
+    };
+    QNetworkAccessManager nam;
+    for (const Case &c : cases) {
+        QNetworkRequest request(QUrl(portal.baseUrl() + QLatin1String(c.path)));
+        if (!c.range.isEmpty())
+            request.setRawHeader("Range", c.range);
+        std::unique_ptr<QNetworkReply> reply(nam.get(request));
+        ASSERT_TRUE(pumpUntil([&] { return reply->isFinished(); })) << c.range.constData();
+        EXPECT_EQ(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), c.status) << c.range.constData();
+        EXPECT_EQ(reply->rawHeader("Content-Range"), c.contentRange) << c.range.constData();
+        EXPECT_TRUE(reply->readAll() == c.body) << c.range.constData();
+    }
 }
 
 } // namespace

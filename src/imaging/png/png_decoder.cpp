@@ -189,15 +189,15 @@ private:
         std::unique_ptr<uint8_t[]> out(new (std::nothrow) uint8_t[expected]);
         if (!out)
             return fail();
-        bool inflated = false;
+        // The built-in inflater decodes every stream the library accepts to the same
+        // bytes, and more: it skips the two header bytes and ignores the Adler-32
+        // trailer, so data that the library refuses only for its checksum decodes too.
+        // It goes first because it is the faster of the two (several times faster on
+        // long runs of repeated pixels); the library is asked only when it fails.
         size_t produced = 0;
-        if (m_options.compressionLibrary) {
+        bool inflated = inflateZlib(z, zlen, out.get(), expected, &produced);
+        if (!inflated && m_options.compressionLibrary)
             inflated = zlib::uncompress({out.get(), expected}, produced, {z, zlen}) == zlib::Z_OK;
-        }
-        // The built-in inflater ignores the Adler-32 trailer, so data that the library
-        // refuses only for its checksum still decodes here.
-        if (!inflated)
-            inflated = inflateZlib(z, zlen, out.get(), expected, &produced);
         std::vector<uint8_t>().swap(m_idat);
         m_spans.clear();
         if (!inflated)

@@ -35,6 +35,9 @@ using platform::twipRect;
 namespace {
 
 constexpr qint64 kChunkBytes = 2048;
+// The loop pumps messages between chunks, at most this often: a click on the
+// cancel button still takes effect within milliseconds.
+constexpr int kPumpIntervalMs = 2;
 
 // The announced length, or -1 when the server gave none that can be read.
 qint64 announcedLength(const platform::TransferControl *ine)
@@ -263,6 +266,7 @@ void frmDownload::CandyButton1_Click()
     qint64 counter = 0;
     qint64 written = 0;
     bool writeFailed = false;
+    platform::PumpEvery pump(kPumpIntervalMs);
     while (size < 0 || counter < size) {
         const QByteArray chunk = Ine->GetChunk(kChunkBytes);
         if (!chunk.isEmpty() && file.write(chunk) != chunk.size()) {
@@ -273,7 +277,7 @@ void frmDownload::CandyButton1_Click()
         counter += kChunkBytes;
         if (size >= 0)
             Pro->setValue(int(qMin<qint64>(roundHalfEven(counter / 10.0), INT_MAX)));
-        platform::DoEvents();
+        pump();
         if (CancelRequested) {
             file.cancelWriting();
             Ine->Cancel();

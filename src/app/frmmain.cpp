@@ -216,12 +216,18 @@ void frmMain::ShowError()
     picError->raise();
 }
 
+bool frmMain::refuseWhileLoading()
+{
+    if (!m_pageLoadRunning)
+        return false;
+    QApplication::beep();
+    return true;
+}
+
 bool frmMain::beginPageLoad()
 {
-    if (m_pageLoadRunning) {
-        QApplication::beep();
+    if (refuseWhileLoading())
         return false;
-    }
     m_pageLoadRunning = true;
     return true;
 }

@@ -97,6 +97,7 @@ private:
     controls::WindowDefinition m_definition;
     void setWorkLeft(int twips);
     // A page load in progress refuses another one.
+    bool refuseWhileLoading(); // beeps and answers true while a page load runs
     bool beginPageLoad();
     void endPageLoad();
 

@@ -25,14 +25,20 @@ void frmMain::connectCommands()
     connect(lstResult, &QTreeWidget::itemDoubleClicked, this, &frmMain::lstResult_DblClick);
 }
 
+// The commands below change the page number or the keyword only when their
+// page load can run: a refused click leaves the window showing what it says.
 void frmMain::cmdSearch_Click()
 {
+    if (refuseWhileLoading())
+        return;
     SearchPage = 0;
     printSPage(0);
 }
 
 void frmMain::cmdPrev_Click()
 {
+    if (refuseWhileLoading())
+        return;
     if (SearchPage > 0) {
         --SearchPage;
         printSPage(SearchPage);
@@ -41,6 +47,8 @@ void frmMain::cmdPrev_Click()
 
 void frmMain::cmdNext_Click()
 {
+    if (refuseWhileLoading())
+        return;
     if (SearchPage == 99)
         return;
     ++SearchPage;
@@ -52,6 +60,8 @@ void frmMain::lstTop_DblClick()
     const QTreeWidgetItem *row = lstTop->currentItem();
     if (!row)
         return; // nothing selected (an empty chart)
+    if (refuseWhileLoading())
+        return;
     txtKeyword->setText(row->text(1) + ' ' + row->text(0));
     cmdSearch_Click();
 }

@@ -43,14 +43,14 @@ std::optional<QString> embeddedPlayerAddress(const QString &page)
         return std::nullopt;
     QString address = tag.mid(src + 4);
     const qsizetype blank = address.indexOf(' ');
-    if (blank >= 0)
+    if (blank >= 0) {
         address.truncate(blank);
-    else if (address.endsWith('>'))
-        address.chop(1); // the value ran to the tag's end
+    } else if (address.endsWith('>')) {
+        // The value ran to the tag's end, a self-closing one ("/>") included.
+        address.chop(address.endsWith(QLatin1String("/>")) ? 2 : 1);
+    }
     address.remove('"');
     address.remove('\'');
-    if (address.endsWith(QLatin1String("/>")))
-        address.chop(2);
     return address;
 }
 } // namespace

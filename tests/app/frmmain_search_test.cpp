@@ -6,6 +6,8 @@
 #include "sources/search.h"
 #include "support/sim_fixture.h"
 
+#include <QTimer>
+
 using namespace testsupport;
 
 namespace {
@@ -144,6 +146,27 @@ TEST_F(SearchTest, ChartDoubleClickSearchesArtistThenTitle)
     EXPECT_EQ(w.SearchPage, 0);
     ASSERT_EQ(searchRequests().size(), 1);
     EXPECT_TRUE(searchRequests()[0].target.contains("query=%C7%CF%B4%C3%BC%D2%B8%AE+Blue+Morning&start=%2001&"));
+}
+
+TEST_F(SearchTest, CommandsDuringALoadAreRefusedWithoutChangingThePage)
+{
+    w.lstTop->addTopLevelItem(new QTreeWidgetItem(QStringList{"Blue Morning", QStringLiteral("하늘소리")}));
+    w.lstTop->setCurrentItem(w.lstTop->topLevelItem(0));
+    w.txtKeyword->setText("abc");
+    w.SearchPage = 4;
+    QTimer::singleShot(100, &w, [&] { // inside the first request's wait
+        w.cmdNext_Click();
+        w.cmdPrev_Click();
+        w.lstTop_DblClick();
+        w.cmdSearch_Click();
+        EXPECT_EQ(w.SearchPage, 5);
+        EXPECT_EQ(w.txtKeyword->text(), "abc");
+    });
+    w.cmdNext_Click();
+    EXPECT_EQ(searchRequests().size(), 1);
+    EXPECT_EQ(w.SearchPage, 5);
+    EXPECT_EQ(digitShown(w.imgA), 0); // page index 5 shows 0 and 6
+    EXPECT_EQ(digitShown(w.imgB), 6);
 }
 
 TEST_F(SearchTest, UnencodableKeywordShowsAMessageAndTheProgramGoesOn)

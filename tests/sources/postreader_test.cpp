@@ -26,6 +26,7 @@ TEST(FindMusicAddress, Cases)
          title + "<EMBED SRC=\"HTTP://Host/Media/Song.MP3\" autostart=true>", QString("http://host/media/song.mp3")},
         {"unquoted src", title + "<embed src=http://h/m.mp3 width=3>", QString("http://h/m.mp3")},
         {"src running to the tag's end", title + "<embed src='http://h/m.mp3'>", QString("http://h/m.mp3")},
+        {"src running to a self-closing tag's end", title + "<embed src=\"http://h/m.mp3\"/>", QString("http://h/m.mp3")},
         {"embed only before the title marker", "<embed src=http://h/m.mp3 >" + title + " text", std::nullopt},
         {"no title marker", "<embed src=http://h/m.mp3 >", std::nullopt},
         {"tag without src", title + "<embed type=audio width=3>", std::nullopt},

@@ -15,8 +15,9 @@
 //   ine.Cancel();                                // drop the connection, e.g. after the head
 //
 // A refused or stalled connection (no byte for timeoutMs(), 30 s by default),
-// a reset, a redirect loop or an HTTP error status (>= 400) ends the transfer in
-// the Failed state; an error status delivers no body. Redirects are followed
+// a reset, a redirect loop or an HTTP status of 300 or more that is not a
+// followed redirect (an error, or a redirect without a usable Location) ends
+// the transfer in the Failed state, delivering no body. Redirects are followed
 // (at most maxRedirects()).
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -5,11 +5,12 @@
 #include "download/frmdownload.h"
 #include "platform/dialogs.h"
 #include "sources/endpoints.h"
-#include "support/media.h"
 #include "support/sim_fixture.h"
 
 #include <QDir>
 #include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QTemporaryDir>
 
 using namespace testsupport;
@@ -31,6 +32,14 @@ protected:
         w.ResultURLs = {QString(), sources::BlogHostPrefix() + QStringLiteral("PostView.nhn?blogId=t&logNo=%1").arg(logNo)};
         w.lstResult->setCurrentItem(w.lstResult->topLevelItem(0));
         w.lstResult_DblClick();
+    }
+    // The body the simulator serves at address, fetched apart from the program.
+    static QByteArray served(const QString &address)
+    {
+        QNetworkAccessManager nam;
+        std::unique_ptr<QNetworkReply> reply(nam.get(QNetworkRequest(QUrl(address))));
+        waitUntil([&] { return reply->isFinished(); });
+        return reply->error() == QNetworkReply::NoError ? reply->readAll() : QByteArray();
     }
     download::frmDownload *downloadWindow() const { return static_cast<download::frmDownload *>(w.downloadWindow()); }
     int postRequests()
@@ -133,14 +142,20 @@ TEST_F(PostTest, MainPathFromChartToSavedFile)
     const QString name = dl->txtFN->text();
     EXPECT_TRUE(name.endsWith(".mp3", Qt::CaseInsensitive));
     EXPECT_FALSE(dl->cpaSize->caption().isEmpty());
+    EXPECT_TRUE(waitUntil([&] { return dl->W->state() == platform::MediaPlayer::State::Playing; }, 10000))
+        << dl->W->status().toStdString();
     dl->txtPath->setText(folder.path());
     dl->CandyButton1_Click();
     ASSERT_FALSE(answers.messages().isEmpty());
     EXPECT_EQ(answers.messages().last().title, QStringLiteral("성공"));
     QFile stored(QDir(folder.path()).filePath(name));
     ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
-    const QByteArray bytes = stored.readAll();
-    EXPECT_TRUE(bytes == mediaFile("tone3s-128k.mp3") || bytes == mediaFile("tone30s-32k.mp3"));
+    EXPECT_TRUE(stored.readAll() == served(dl->DownURL)) << dl->DownURL.toStdString();
+
+    // Next, a post without music shows the error panel.
+    w.picError->hide();
+    openPost(6);
+    EXPECT_TRUE(w.picError->isVisibleTo(&w));
 }
 
 } // namespace

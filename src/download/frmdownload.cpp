@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
@@ -96,7 +95,7 @@ frmDownload::frmDownload(QWidget *parent) : QWidget(parent, Qt::Window)
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, &frmDownload::Timer1_Timer);
-    m_tickClockMs = QDateTime::currentMSecsSinceEpoch();
+    m_tickClock.start();
     Timer1->start();
 }
 
@@ -337,12 +336,10 @@ void frmDownload::Image4_Click()
 void frmDownload::Timer1_Timer()
 {
     // Kilobytes per second over the time since the last tick, to one decimal.
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    const double seconds = qMax<qint64>(1, now - m_tickClockMs) / 1000.0;
+    const double seconds = qMax<qint64>(1, m_tickClock.restart()) / 1000.0;
     const double kbPerSecond = (BytesReceived - BytesAtLastTick) / 1024.0 / seconds;
     capDown->setCaption(defaultNumberText(std::round(kbPerSecond * 10) / 10));
     BytesAtLastTick = BytesReceived;
-    m_tickClockMs = now;
 }
 
 void frmDownload::W_StatusChange()

@@ -7,6 +7,7 @@
 #include "platform/mediaplayer/mediaplayer.h"
 #include "platform/transfer/transfercontrol.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
@@ -75,7 +76,7 @@ private:
     void setRunning(bool running);
     void finishDownload(bool success, const QString &path);
     QString m_downloadTarget;
-    qint64 m_tickClockMs = 0;
+    QElapsedTimer m_tickClock; // monotonic: a clock change does not skew the speed
 };
 
 } // namespace download

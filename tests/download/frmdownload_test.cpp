@@ -180,10 +180,26 @@ TEST_F(DownloadTest, CopySpotPutsTheAddressOnTheClipboard)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), url("/files/tone3s-128k.mp3"));
 }
 
-TEST_F(DownloadTest, SpeedFigureIsZeroWhileIdle)
+TEST_F(DownloadTest, SpeedFigureIsKilobytesPerSecond)
 {
     w->Timer1_Timer();
-    EXPECT_EQ(w->capDown->caption(), "0");
+    EXPECT_EQ(w->capDown->caption(), "0"); // idle
+    // The slow variant sends 100 KB each second in 50 ms slices; a tick sees one
+    // to three slices whatever its timing.
+    w->ReadyDown(url("/files/tone30s-32k.mp3", "slow"));
+    QStringList shown;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, w.get(), [&] { shown << w->capDown->caption(); });
+    QTimer::singleShot(400, w.get(), [&] { sampler.start(100); });
+    w->CandyButton1_Click();
+    ASSERT_EQ(answers.messages().last().title, QStringLiteral("성공"));
+    ASSERT_GE(shown.size(), 3);
+    double sum = 0;
+    for (const QString &text : shown)
+        sum += text.toDouble();
+    const double mean = sum / shown.size();
+    EXPECT_GT(mean, 60) << shown.join(' ').toStdString();
+    EXPECT_LT(mean, 150) << shown.join(' ').toStdString();
 }
 
 class FolderSettingTest : public ::testing::Test {

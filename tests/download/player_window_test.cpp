@@ -5,7 +5,9 @@
 #include "platform/dialogs.h"
 #include "support/sim_fixture.h"
 
+#include <QFileInfo>
 #include <QMouseEvent>
+#include <QTemporaryDir>
 
 using namespace testsupport;
 using State = platform::MediaPlayer::State;
@@ -63,7 +65,22 @@ TEST_F(PlayerWindowTest, PlayerErrorLeavesTheDownloadWorking)
     w->ReadyDown(portal.baseUrl() + "/_v/fail/files/tone3s-128k.mp3");
     EXPECT_TRUE(waitUntil([&] { return w->W->state() == State::Error; }, 10000));
     EXPECT_TRUE(w->capSt->caption().startsWith(platform::MediaPlayer::statusText(State::Error)));
-    EXPECT_TRUE(w->CandyButton1->isEnabled());
+
+    // A player that cannot start at all: the window still downloads.
+    const QByteArray savedOutput = qgetenv("SORIMBA_AO");
+    qputenv("SORIMBA_AO", "no-such-output");
+    w = std::make_unique<download::frmDownload>();
+    qputenv("SORIMBA_AO", savedOutput);
+    w->show();
+    QTemporaryDir folder;
+    w->txtPath->setText(folder.path());
+    w->ReadyDown(portal.baseUrl() + "/files/tone3s-128k.mp3");
+    EXPECT_TRUE(waitUntil([&] { return w->W->state() == State::Error; }, 10000)) << w->W->status().toStdString();
+    EXPECT_TRUE(w->capSt->caption().startsWith(platform::MediaPlayer::statusText(State::Error)));
+    w->CandyButton1_Click();
+    ASSERT_FALSE(answers.messages().isEmpty());
+    EXPECT_EQ(answers.messages().last().title, QStringLiteral("성공"));
+    EXPECT_EQ(QFileInfo(folder.filePath("tone3s-128k.mp3")).size(), 48900);
 }
 
 } // namespace

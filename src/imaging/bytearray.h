@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <cstdint>
 #include <memory>
 #include <new>
 #include <span>

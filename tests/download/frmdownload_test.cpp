@@ -115,6 +115,16 @@ TEST_F(DownloadTest, OutcomesOfMisbehavingServers)
         for (const QString &f : folderEntries())
             QFile::remove(QDir(folder.path()).filePath(f));
     }
+
+    // Nothing listens on port 1: the connection is refused.
+    platform::ScopedDialogAnswers refused;
+    QString address = QStringLiteral("http://127.0.0.1:1/files/tone3s-128k.mp3");
+    w->ReadyDown(address);
+    w->CandyButton1_Click();
+    ASSERT_EQ(refused.messages().size(), 1);
+    EXPECT_EQ(refused.messages()[0].text, QStringLiteral("다운로드 실패."));
+    EXPECT_TRUE(folderEntries().isEmpty());
+    EXPECT_TRUE(w->CandyButton3->isEnabled());
 }
 
 TEST_F(DownloadTest, CancelMidwayLeavesNothing)

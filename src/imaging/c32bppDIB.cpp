@@ -115,7 +115,8 @@ bool c32bppDIB::InitializeDIB(std::int32_t width, std::int32_t height)
         return false;
     if (height < 0)
         height = -height;
-    if (std::int64_t(width) * height * 4 > kMaxBytes)
+    // width x height fits 64 bits; times 4 it may not.
+    if (std::int64_t(width) * height > kMaxBytes / 4)
         return false;
     const gdi::HDC screen = gdi::GetDC(0);
     const gdi::BITMAPINFO bi = gdi::makeBitmapInfo(width, height, 32);

@@ -255,6 +255,7 @@ TEST(PngDecoder, FailuresAnswerPngWithoutPixels)
         {"width 0", PngFile().ihdr(0, 1, 8, 0).idat(z).iend().bytes, true},
         {"height over 2^31", PngFile().ihdr(2, 0x80000000u, 8, 0).idat(z).iend().bytes, true},
         {"too large", PngFile().ihdr(65536, 1024, 8, 0).idat(z).iend().bytes, true},
+        {"width and height 2^31 - 1", PngFile().ihdr(0x7FFFFFFF, 0x7FFFFFFF, 8, 0).idat(z).iend().bytes, true},
         {"bit depth 3", PngFile().ihdr(2, 1, 3, 0).idat(z).iend().bytes, true},
         {"colour type 5", PngFile().ihdr(2, 1, 8, 5).idat(z).iend().bytes, true},
         {"interlace 2", PngFile().ihdr(2, 1, 8, 0, 2).idat(z).iend().bytes, true},
@@ -276,6 +277,24 @@ TEST(PngDecoder, FailuresAnswerPngWithoutPixels)
             EXPECT_EQ(dib.ImageType(), imaging::Blank) << c.name;
         }
     }
+}
+
+// A header whose width x 32 x height does not fit 64 bits (0x45000020 x 0x20000000),
+// read without CRC checks, followed by nothing: the size check itself must not
+// overflow.
+TEST(PngDecoder, HugeHeaderSizeCheckDoesNotOverflow)
+{
+    const Bytes file = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00,
+                        0x0D, 0x49, 0x48, 0x44, 0x52, 0x45, 0x00, 0x00, 0x20, 0x20, 0x00,
+                        0x00, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00, 0x56, 0x23, 0x50, 0x50};
+    imaging::cPNGparser parser;
+    parser.setCompressionLibrary(false);
+    std::uint32_t token = 0;
+    c32bppDIB dib;
+    ASSERT_TRUE(dib.InitializeDIB(1, 1));
+    EXPECT_TRUE(parser.LoadStream(file, dib, 0, std::int32_t(file.size()), token));
+    EXPECT_NE(dib.Handle(), 0u);
+    EXPECT_EQ(dib.Width(), 1);
 }
 
 TEST(PngDecoder, SignatureAndView)

@@ -38,6 +38,8 @@ TEST(SurfaceTest, InitializeDIBSizes)
         {10, 0, false, 0},
         {-1, 5, false, 0},
         {40000, 40000, false, 0},  // 6.4 GB: the byte count overflows
+        {INT32_MAX, INT32_MAX, false, 0},   // width x height x 4 does not fit 64 bits
+        {INT32_MAX, -INT32_MAX, false, 0},
         {1, INT32_MIN, false, 0},
     };
     for (const Case &c : cases) {

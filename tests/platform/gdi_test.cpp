@@ -582,6 +582,10 @@ TEST(GdiDrawTest, HugeCoordinatesAreClippedCheaply)
     BITMAPINFO bi = makeBitmapInfo(40000, 40000, 8);
     const std::uint8_t few[16] = {};
     EXPECT_EQ(CreateDIBitmap(0, bi.bmiHeader, CBM_INIT, few, bi, DIB_RGB_COLORS), 0u);
+    // Neither does one whose stride x height does not fit 64 bits.
+    std::uint8_t *hugeBits = nullptr;
+    EXPECT_EQ(CreateDIBSection(0, makeBitmapInfo(INT32_MAX, INT32_MAX, 32), DIB_RGB_COLORS, &hugeBits), 0u);
+    EXPECT_EQ(CreateCompatibleBitmap(0, INT32_MAX, INT32_MAX), 0u);
     EXPECT_EQ(SetDIBitsToDevice(c.dc, 0, 0, 0xFFFFFFF, 0xFFFFFFF, 0, 0, 0, 1, few, makeBitmapInfo(2, 1, 32),
                                 DIB_RGB_COLORS), 1);
 }

@@ -49,7 +49,9 @@ bool parseHeader(const uint8_t *d, uint32_t length, ImageHeader &h)
     if (type != 0 && type != 2 && type != 3 && type != 4 && type != 6)
         return false;
     // The image size limit: width x 32 x height must fit a signed 32-bit value.
-    if (int64_t(width) * 32 * height > INT32_MAX)
+    // Compared as width x height against the limit / 32: with both sides up to
+    // 2^31 - 1 the product times 32 would not fit 64 bits.
+    if (int64_t(width) * height > INT32_MAX / 32)
         return false;
     h.width = width;
     h.height = height;

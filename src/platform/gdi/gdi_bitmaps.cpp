@@ -34,9 +34,11 @@ HBITMAP newBitmap(int width, int height, int bpp, int reportedBpp, bool dib, boo
     if (width <= 0 || height <= 0)
         return 0;
     const std::int64_t stride = dibStride(width, bpp);
-    const std::int64_t bytes = stride * height;
-    if (bytes > kMaxBitmapBytes)
+    // The stride may reach 2^33: compared by division so that stride x height
+    // cannot overflow.
+    if (stride > kMaxBitmapBytes / height)
         return 0;
+    const std::int64_t bytes = stride * height;
     Bitmap b;
     b.bits.reset(new (std::nothrow) std::uint8_t[std::size_t(bytes)]());
     if (!b.bits)

@@ -476,11 +476,14 @@ private:
                 *why = QStringLiteral("cannot read %1").arg(f.fileName());
                 return std::nullopt;
             }
-            if (f.size() > kMaxDefinitionBytes) {
+            // Read with a bound rather than trusting size(): a device or a pipe
+            // reports 0 and may never end.
+            QByteArray data = f.read(kMaxDefinitionBytes + 1);
+            if (data.size() > kMaxDefinitionBytes) {
                 *why = QStringLiteral("%1 is too large").arg(f.fileName());
                 return std::nullopt;
             }
-            return f.readAll();
+            return data;
         }
         *why = QStringLiteral("data must start with base64: or file:");
         return std::nullopt;

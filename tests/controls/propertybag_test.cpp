@@ -140,6 +140,7 @@ TEST(WindowDefinition, MalformedLinesAreRejectedWithTheLineNumber)
         "[a]\nF = font(\"Gulim\", 9, wide)",
         "[a]\nP = picture(base64:!!)",
         "[a]\nP = picture(file:/nonexistent/none)",
+        "[a]\nP = picture(file:/dev/zero)", // endless: refused once past the size limit
         "[a]\nP = picture(base64:AA",
         "[a]\nV = maybe",
         "[a]\nno equals sign",

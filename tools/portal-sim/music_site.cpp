@@ -152,17 +152,17 @@ bool applyByteRange(const QByteArray &range, Response &r)
 {
     if (!range.startsWith("bytes=") || range.contains(','))
         return false;
-    const QByteArray spec = range.mid(6).trimmed();
-    const int dash = spec.indexOf('-');
+    const QByteArray bounds = range.mid(6).trimmed();
+    const int dash = bounds.indexOf('-');
     if (dash <= 0)
         return false; // suffix ranges ("-N") are not used by the clients here
     bool okFirst = false;
-    const qint64 first = spec.left(dash).toLongLong(&okFirst);
+    const qint64 first = bounds.left(dash).toLongLong(&okFirst);
     const qint64 size = r.body.size();
     qint64 last = size - 1;
-    if (dash + 1 < spec.size()) {
+    if (dash + 1 < bounds.size()) {
         bool okLast = false;
-        last = qMin(spec.mid(dash + 1).toLongLong(&okLast), size - 1);
+        last = qMin(bounds.mid(dash + 1).toLongLong(&okLast), size - 1);
         if (!okLast)
             return false;
     }

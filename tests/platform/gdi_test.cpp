@@ -586,6 +586,10 @@ TEST(GdiDrawTest, HugeCoordinatesAreClippedCheaply)
     std::uint8_t *hugeBits = nullptr;
     EXPECT_EQ(CreateDIBSection(0, makeBitmapInfo(INT32_MAX, INT32_MAX, 32), DIB_RGB_COLORS, &hugeBits), 0u);
     EXPECT_EQ(CreateCompatibleBitmap(0, INT32_MAX, INT32_MAX), 0u);
+    // Headers whose data would not fit 64 bits are refused against the few bytes given.
+    const BITMAPINFO huge = makeBitmapInfo(INT32_MAX, INT32_MAX, 32);
+    EXPECT_EQ(CreateDIBitmap(0, makeBitmapInfo(2, 2, 32).bmiHeader, CBM_INIT, few, huge, DIB_RGB_COLORS), 0u);
+    EXPECT_EQ(SetDIBitsToDevice(c.dc, 0, 0, 2, 2, 0, 0, 0, INT32_MAX, few, huge, DIB_RGB_COLORS), 0);
     EXPECT_EQ(SetDIBitsToDevice(c.dc, 0, 0, 0xFFFFFFF, 0xFFFFFFF, 0, 0, 0, 1, few, makeBitmapInfo(2, 1, 32),
                                 DIB_RGB_COLORS), 1);
 }

@@ -24,6 +24,13 @@ namespace {
 // value, as the platform's image size field does.
 constexpr std::int64_t kMaxBitmapBytes = std::numeric_limits<std::int32_t>::max();
 
+// Whether stride x rows stays within limit, decided without forming a product
+// that could overflow (a stride may reach 2^33 bytes and rows 2^31).
+bool fitsIn(std::int64_t stride, std::int64_t rows, std::int64_t limit)
+{
+    return rows <= 0 || stride <= limit / rows;
+}
+
 bool validDepth(int bpp)
 {
     return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
@@ -34,9 +41,7 @@ HBITMAP newBitmap(int width, int height, int bpp, int reportedBpp, bool dib, boo
     if (width <= 0 || height <= 0)
         return 0;
     const std::int64_t stride = dibStride(width, bpp);
-    // The stride may reach 2^33: compared by division so that stride x height
-    // cannot overflow.
-    if (stride > kMaxBitmapBytes / height)
+    if (!fitsIn(stride, height, kMaxBitmapBytes))
         return 0;
     const std::int64_t bytes = stride * height;
     Bitmap b;
@@ -279,8 +284,10 @@ BITMAPINFO makeBitmapInfo(int width, int height, int bitCount)
     bi.bmiHeader.biWidth = width;
     bi.bmiHeader.biHeight = height;
     bi.bmiHeader.biBitCount = std::uint16_t(bitCount);
-    const std::int64_t size = dibStride(width, bitCount) * std::int64_t(height < 0 ? -std::int64_t(height) : height);
-    bi.bmiHeader.biSizeImage = size > 0 && size <= kMaxBitmapBytes ? std::uint32_t(size) : 0;
+    const std::int64_t stride = dibStride(width, bitCount);
+    const std::int64_t rows = height < 0 ? -std::int64_t(height) : height;
+    bi.bmiHeader.biSizeImage =
+        stride > 0 && rows > 0 && fitsIn(stride, rows, kMaxBitmapBytes) ? std::uint32_t(stride * rows) : 0;
     return bi;
 }
 
@@ -350,7 +357,7 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER &header, std::uint32_t ini
     const std::int64_t srcRows = src.biHeight < 0 ? -std::int64_t(src.biHeight) : src.biHeight;
     const std::int64_t stride = dibStride(src.biWidth, src.biBitCount);
     // The data is checked before anything is allocated.
-    if ((init & CBM_INIT) && (!headerUsable(src) || stride * srcRows > std::int64_t(bits.size())))
+    if ((init & CBM_INIT) && (!headerUsable(src) || !fitsIn(stride, srcRows, std::int64_t(bits.size()))))
         return 0;
     const HBITMAP bmp = newBitmap(width, height, 32, 32, false, false);
     if (!bmp || !(init & CBM_INIT))
@@ -406,7 +413,7 @@ int GetDIBits(HDC dc, HBITMAP bmp, std::uint32_t start, std::uint32_t lines, std
     const int bpp = h.biBitCount;
     const std::int64_t rows = h.biHeight < 0 ? -std::int64_t(h.biHeight) : h.biHeight;
     const std::int64_t stride = dibStride(h.biWidth, bpp);
-    if (stride * rows > kMaxBitmapBytes)
+    if (!fitsIn(stride, rows, kMaxBitmapBytes))
         return 0;
     h.biSizeImage = std::uint32_t(stride * rows);
     if (bpp <= 8)
@@ -416,7 +423,7 @@ int GetDIBits(HDC dc, HBITMAP bmp, std::uint32_t start, std::uint32_t lines, std
     if (start >= rows)
         return 0;
     const std::int64_t n = std::min<std::int64_t>(lines, rows - start);
-    if (n <= 0 || stride * n > std::int64_t(bits.size()))
+    if (n <= 0 || !fitsIn(stride, n, std::int64_t(bits.size())))
         return 0;
     const PixelView v = b->view();
     std::vector<std::uint8_t> px(std::size_t(h.biWidth) * 4);
@@ -448,7 +455,7 @@ int SetDIBitsToDevice(HDC dc, int x, int y, std::uint32_t width, std::uint32_t h
     const std::int64_t rows = h.biHeight < 0 ? -std::int64_t(h.biHeight) : h.biHeight;
     const std::int64_t stride = dibStride(h.biWidth, h.biBitCount);
     const std::int64_t have = std::min<std::int64_t>(lines, rows - std::int64_t(startScan));
-    if (have <= 0 || stride * have > std::int64_t(bits.size()) || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
+    if (have <= 0 || !fitsIn(stride, have, std::int64_t(bits.size())) || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
         return 0;
     const PixelView v = target(dc);
     const QRegion area = drawableArea(dc, v);

@@ -148,30 +148,21 @@ void ProgressBar::setValue(int v)
         v = m_min;
     if (v == m_value)
         return;
-    const int old = m_value;
     m_value = v;
-    // A download moves the value every 2 KB; a value that changes neither the
-    // bar's end nor its text leaves the face exactly as painted.
-    if (!m_image.isNull() && !m_loading && faceUnchangedSince(old)) {
-        emit propertyChanged(QStringLiteral("Value"));
-        return;
+    emit propertyChanged(QStringLiteral("Value"));
+    // A download moves the value every 2 KB. The face is painted when it is next
+    // shown or looked at, once for any number of values set in between.
+    if (!m_facePending && !m_loading) {
+        m_facePending = true;
+        update();
     }
-    changed("Value");
 }
 
-bool ProgressBar::faceUnchangedSince(int oldValue) const
+const ProgressBar &ProgressBar::flushFace() const
 {
-    if ((oldValue >= 1) != (m_value >= 1))
-        return false;
-    const double percent = double(m_value) * 100.0 / double(m_max);
-    const int l = roundEven((m_orientation == 2 ? height() : width()) * percent / 100.0);
-    if (l != m_lastL)
-        return false;
-    switch (m_textStyle) {
-    case 1: return QString::number(m_value) == m_lastText;
-    case 2: return QString::number(roundEven(percent)) + QLatin1Char('%') == m_lastText;
-    default: return true; // free text or none: the value does not show
-    }
+    if (m_facePending)
+        const_cast<ProgressBar *>(this)->PaintBar();
+    return *this;
 }
 
 void ProgressBar::setMax(int v)
@@ -359,21 +350,30 @@ void ProgressBar::PaintBar()
 {
     if (m_loading)
         return;
+    if (paintFace(true))
+        m_face->end();
+    else
+        update();
+}
+
+bool ProgressBar::paintFace(bool reshape)
+{
+    m_facePending = false;
     const int sw = width();
     const int sh = height();
     // The bar covers its whole image itself (no host fill).
     const gdi::HDC dc = m_face->begin(false);
     if (!dc) {
         m_image = QImage(); // nothing to draw on (a zero size)
-        update();
-        return;
+        return false;
     }
 
     // Every step checks its own results and the repaint goes on regardless.
-    // 1. The window shape.
-    // The window owns the region once it is its shape.
-    if (const gdi::HRGN rgn = gdi::CreateRoundRectRgn(0, 0, sw, sh, m_rounded, m_rounded))
-        gdi::SetWindowRgn(this, rgn, true);
+    // 1. The window shape (the window owns the region once it is its shape).
+    if (reshape) {
+        if (const gdi::HRGN rgn = gdi::CreateRoundRectRgn(0, 0, sw, sh, m_rounded, m_rounded))
+            gdi::SetWindowRgn(this, rgn, true);
+    }
 
     // 2. Bar length from the share of Max (Min plays no part).
     const double percent = double(m_value) * 100.0 / double(m_max);
@@ -443,7 +443,7 @@ void ProgressBar::PaintBar()
         break;
     }
     m_image = m_face->image();
-    m_face->end();
+    return true;
 }
 
 void ProgressBar::DrawBarText(const QString &text, int alignment)
@@ -510,12 +510,14 @@ void ProgressBar::DrawBarText(const QString &text, int alignment)
     m_lastTextPos = QPoint(x, y);
 }
 
-QImage ProgressBar::faceImage() const { return m_image; }
-
 // ---- events --------------------------------------------------------------
 
 void ProgressBar::paintEvent(QPaintEvent *)
 {
+    // Only a new value leaves a face pending, and the value does not change
+    // the shape: no reshaping, which would ask for yet another paint.
+    if (m_facePending && !m_loading)
+        paintFace(false);
     QPainter p(this);
     p.drawImage(0, 0, m_image);
 }

@@ -91,18 +91,17 @@ public:
     static bool themePalette(int theme, ColourRef custom1, ColourRef custom2, Palette &out);
 
     // ---- what the last repaint did (for the host and tests) ----
-    const Palette &palette() const { return m_palette; }
-    int lastBarLength() const { return m_lastL; }
-    int lastBandSplit() const { return m_lastM; }
-    QString lastText() const { return m_lastText; }
-    QPoint lastTextPosition() const { return m_lastTextPos; }
-    QImage faceImage() const;
+    // Each first paints a face that a new value left pending.
+    const Palette &palette() const { return flushFace().m_palette; }
+    int lastBarLength() const { return flushFace().m_lastL; }
+    int lastBandSplit() const { return flushFace().m_lastM; }
+    QString lastText() const { return flushFace().m_lastText; }
+    QPoint lastTextPosition() const { return flushFace().m_lastTextPos; }
+    QImage faceImage() const { return flushFace().m_image; }
     // The host's font: what a new bar takes and what is not stored.
     QFont ambientFont() const;
 
     void PaintBar();
-    // True when the current value would paint the same face as oldValue did.
-    bool faceUnchangedSince(int oldValue) const;
 
 signals:
     void propertyChanged(const QString &key);
@@ -117,6 +116,10 @@ private:
     void changed(const char *key);
     void SetThemePalette();
     void DrawBarText(const QString &text, int alignment);
+    // Paints the face into the image (the window shape too when reshape is
+    // set); false when there is nothing to draw on.
+    bool paintFace(bool reshape);
+    const ProgressBar &flushFace() const;
 
     int m_value = 50;
     int m_max = 100;
@@ -143,6 +146,7 @@ private:
     bool m_loading = false;
     gdi::WindowDC *m_face = nullptr;
     QImage m_image; // the face as last painted, shown on paint
+    bool m_facePending = false; // a new value waits for the next paint
 };
 
 } // namespace controls

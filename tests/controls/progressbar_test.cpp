@@ -97,6 +97,27 @@ TEST(ProgressBar, HalfFullBarLengthAndBandSplitRoundHalfToEven)
     EXPECT_NE(at(f, 100, 11), qrgb(p[12]));
 }
 
+// Values set between two paints (a download sets one every 2 KB) are painted
+// once, when the bar is next shown: what it shows is the last value's face.
+TEST(ProgressBar, ValuesBetweenPaintsShowTheLastOne)
+{
+    Host h;
+    h.bar->setTextStyle(2); // the percentage
+    h.window.show();
+    h.bar->setValue(10);
+    QImage shown = h.bar->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown, h.bar->faceImage());
+    for (int v = 11; v <= 80; ++v)
+        h.bar->setValue(v);
+    shown = h.bar->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage face = h.bar->faceImage();
+    EXPECT_EQ(h.bar->lastBarLength(), 346); // 80 % of 433
+    EXPECT_EQ(h.bar->lastText(), "80%");
+    EXPECT_EQ(at(shown, 200, 5), at(face, 200, 5));
+    EXPECT_EQ(at(shown, 340, 5), at(face, 340, 5)); // inside the bar at 80 %, track at 10 %
+    EXPECT_NE(at(shown, 340, 5), at(face, 420, 5));
+}
+
 TEST(ProgressBar, BandColoursAtFirstAndLastPixel)
 {
     Host h;

@@ -79,6 +79,9 @@ TEST_F(SearchTest, EmptyTextAnchorTakesNoRowNumber)
     w.cmdSearch_Click();
     EXPECT_EQ(w.lstResult->topLevelItemCount(), 10);
     EXPECT_TRUE(rowText(0).contains("#1"));
+    // Row 1 leads to the first real post, not to the empty anchor's.
+    EXPECT_TRUE(w.ResultURLs.value(1).contains("musicblog")) << w.ResultURLs.value(1).toStdString();
+    EXPECT_TRUE(w.ResultURLs.value(2).isEmpty()); // the external row
     EXPECT_EQ(searchRequests().size(), 1);
 }
 

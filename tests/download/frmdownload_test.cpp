@@ -53,6 +53,10 @@ TEST_F(DownloadTest, ReadyDownNamesAndRefusals)
 
     w->ReadyDown(url("/files/%B3%EB%B7%A1.mp3")); // shown decoded
     EXPECT_EQ(w->txtFN->text(), QStringLiteral("노래.mp3"));
+    w->ReadyDown(url("/files/%G1.mp3")); // a name the decoder refuses is shown as it is
+    EXPECT_EQ(w->txtFN->text(), QStringLiteral("%G1.mp3"));
+    EXPECT_TRUE(answers.messages().isEmpty());
+    w->ReadyDown(url("/files/%B3%EB%B7%A1.mp3"));
 
     w->ReadyDown(url("/files/tone3s-128k.mp3?x=1")); // a query after the extension is not music
     ASSERT_EQ(answers.messages().size(), 1);

@@ -146,16 +146,16 @@ QStringList candidateNames(const QByteArray &path, const QByteArray &prefix)
     return names;
 }
 
-// Applies a "bytes=FIRST-[LAST]" range to a fixed body. Returns false when the
-// header is absent or not of that single-range form (the whole body is sent).
-bool applyByteRange(const QByteArray &range, Response &r)
+// Applies a "bytes=FIRST-[LAST]" range to a fixed body. A header that is absent
+// or not of that single-range form leaves the response whole.
+void applyByteRange(const QByteArray &range, Response &r)
 {
     if (!range.startsWith("bytes=") || range.contains(','))
-        return false;
+        return;
     const QByteArray bounds = range.mid(6).trimmed();
     const int dash = bounds.indexOf('-');
     if (dash <= 0)
-        return false; // suffix ranges ("-N") are not used by the clients here
+        return; // suffix ranges ("-N") are not used by the clients here
     bool okFirst = false;
     const qint64 first = bounds.left(dash).toLongLong(&okFirst);
     const qint64 size = r.body.size();
@@ -164,21 +164,20 @@ bool applyByteRange(const QByteArray &range, Response &r)
         bool okLast = false;
         last = qMin(bounds.mid(dash + 1).toLongLong(&okLast), size - 1);
         if (!okLast)
-            return false;
+            return;
     }
     if (!okFirst || first < 0)
-        return false;
+        return;
     if (first >= size || first > last) {
         r.status = 416;
         r.extraHeaders.append({"Content-Range", "bytes */" + QByteArray::number(size)});
         r.body.clear();
-        return true;
+        return;
     }
     r.status = 206;
     r.extraHeaders.append({"Content-Range", "bytes " + QByteArray::number(first) + '-' + QByteArray::number(last) + '/'
                                                 + QByteArray::number(size)});
     r.body = r.body.mid(first, last - first + 1);
-    return true;
 }
 
 QByteArray contentTypeOf(const QString &name)

@@ -136,11 +136,29 @@ public:
     std::uint32_t CreateGDIplusToken();                // always 0
     bool DestroyGDIplusToken(std::uint32_t token);     // no information
 
-    // Members of the loading pipeline, rendering, effects and the PNG encoder
-    // are declared below by their own modules.
+    // ---- loading pipeline (c32bppDIB_load.cpp) ------------------------------
+    // (end of loading pipeline)
+
+    // ---- rendering and scaling (c32bppDIB_render.cpp) -----------------------
+    // (end of rendering and scaling)
+
+    // ---- effects (c32bppDIB_effects.cpp) ------------------------------------
+    // (end of effects)
+
+    // ---- PNG encoder (c32bppDIB_png.cpp) ------------------------------------
+    // (end of PNG encoder)
 
 private:
     void deleteOwnDC();
+
+    // loading pipeline state
+    // (end of loading pipeline state)
+
+    // rendering and effects state
+    // (end of rendering and effects state)
+
+    // PNG encoder state
+    // (end of PNG encoder state)
 
     bool m_highQuality = false;
     gdi::HBITMAP m_handle = 0;

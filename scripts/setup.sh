@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libmpv-dev libgumbo-dev zlib1g-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libspng-dev libstb-dev
-  fonts-nanum fonts-dejavu-core
+  fonts-nanum fonts-dejavu-core qt6-translations-l10n
   xvfb xauth x11-utils
   curl
 )

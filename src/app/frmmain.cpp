@@ -10,6 +10,7 @@ using platform::twipRect;
 #include <QBitmap>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QIcon>
 
 namespace app {
@@ -235,6 +236,16 @@ bool frmMain::beginPageLoad()
 void frmMain::endPageLoad()
 {
     m_pageLoadRunning = false;
+}
+
+void frmMain::keyPressEvent(QKeyEvent *event)
+{
+    // Keys no control took reach the window: F5 loads the chart again.
+    if (event->key() == Qt::Key_F5 && !event->isAutoRepeat()) {
+        refreshTop();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

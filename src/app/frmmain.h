@@ -6,6 +6,7 @@
 #include "controls/skin.h"
 #include "platform/transfer/transfercontrol.h"
 #include "platform/pagehost/pagehost.h"
+#include "sources/search.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -37,7 +38,9 @@ public:
     int workLeftTwips() const { return m_workLeftTwips; }
 
     void refreshTop();
-    void printSPage(qint16 page);
+    bool printSPage(qint16 page);
+    // The grey row a result page without results shows.
+    static const QString kNoResultsText;
 
     // Command handlers, also called by tests.
     void cmdSearch_Click();
@@ -75,6 +78,9 @@ public:
     // Bounds on repeated loads of a page that never looks complete.
     static constexpr int kChartAttempts = 5;
     static constexpr int kSearchAttempts = 3;
+    // Bound on the whole chart load, every attempt included.
+    static constexpr int kChartBudgetMs = 30000;
+    void setChartBudgetMs(int ms) { m_chartBudgetMs = ms; }
 
 signals:
     void workPanelMoved(int leftTwips);
@@ -84,6 +90,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildControls();
@@ -91,6 +98,7 @@ private:
     void buildWorkPanel();
     void connectCommands();
     void showPageDigits(qint16 page);
+    void showResultRows(const QList<sources::SearchRow> &rows);
     QLabel *addPicture(QWidget *parent, const QString &resource, const QRect &geometry);
     controls::SkinLabel *addLabel(QWidget *parent, const QString &name, const QRect &geometry);
     controls::SkinButton *addButton(QWidget *parent, const QString &name, const QRect &geometry);
@@ -104,6 +112,7 @@ private:
     void openDownloadWindow(const QString &address);
     QWidget *m_download = nullptr;
     int m_workLeftTwips = 10000;
+    int m_chartBudgetMs = kChartBudgetMs;
     bool m_pageLoadRunning = false;
 };
 

@@ -1,8 +1,11 @@
 // The real-time chart: load the chart page until it lists a whole chart (with
-// a bound on attempts), fill lstTop, and show the chart's date line.
+// a bound on attempts and on time), fill lstTop, and show the chart's date
+// line, or why the chart could not be loaded.
 #include "app/frmmain.h"
 #include "sources/chart.h"
 #include "sources/endpoints.h"
+
+#include <QDeadlineTimer>
 
 namespace app {
 
@@ -11,10 +14,23 @@ void frmMain::refreshTop()
     if (!beginPageLoad())
         return;
     WorkShow();
+    // Only a page that arrived with too few rows is asked for again; a
+    // failed request ends the load at once, and all attempts share one budget.
+    const QDeadlineTimer budget(m_chartBudgetMs);
+    const int pageTimeoutMs = W->timeoutMs();
+    const int pageBuildLimitMs = W->buildLimitMs();
     QString currentTitle;
+    QString failure;
     for (int attempt = 0; attempt < kChartAttempts; ++attempt) {
+        const int leftMs = int(qMax<qint64>(1, budget.remainingTime()));
+        W->setTimeoutMs(leftMs);
+        W->setBuildLimitMs(qMin(pageBuildLimitMs, leftMs));
         W->Navigate(sources::ChartURL());
         WaitBusy();
+        if (W->failed()) {
+            failure = W->lastError();
+            break;
+        }
         const QList<sources::ChartRow> rows = sources::readChartRows(W->Document(), currentTitle);
         lstTop->clear();
         QList<QTreeWidgetItem *> items;
@@ -22,13 +38,19 @@ void frmMain::refreshTop()
         for (const sources::ChartRow &row : rows)
             items.append(new QTreeWidgetItem(QStringList{row.title, row.artist}));
         lstTop->addTopLevelItems(items);
-        if (lstTop->topLevelItemCount() >= sources::kChartCompleteRows)
+        if (lstTop->topLevelItemCount() >= sources::kChartCompleteRows || budget.hasExpired())
             break;
     }
-    // Without a date span the date line stays as it was; the busy panel goes
-    // away in every ending.
-    if (const auto date = sources::readChartDate(W->Document()))
+    W->setTimeoutMs(pageTimeoutMs);
+    W->setBuildLimitMs(pageBuildLimitMs);
+    if (!failure.isEmpty()) {
+        capTime->setCaption(sources::chartFailureLine(failure));
+        capTime->setToolTip(QStringLiteral("F5 키를 누르거나 이 줄을 두 번 누르면 다시 불러옵니다."));
+    } else if (const auto date = sources::readChartDate(W->Document())) {
+        // Without a date span the date line stays as it was.
         capTime->setCaption(sources::chartDateLine(*date));
+        capTime->setToolTip(QString());
+    }
     WorkHide();
     endPageLoad();
     emit chartFinished();

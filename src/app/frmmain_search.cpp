@@ -13,7 +13,10 @@ namespace app {
 
 namespace {
 const QColor kExternalRowColour(255, 0, 0);
-}
+const QColor kNoResultsColour(160, 160, 160);
+} // namespace
+
+const QString frmMain::kNoResultsText = QStringLiteral("검색 결과가 없습니다.");
 
 void frmMain::connectCommands()
 {
@@ -23,6 +26,9 @@ void frmMain::connectCommands()
     connect(cmdNext, &controls::SkinButton::Click, this, &frmMain::cmdNext_Click);
     connect(lstTop, &QTreeWidget::itemDoubleClicked, this, &frmMain::lstTop_DblClick);
     connect(lstResult, &QTreeWidget::itemDoubleClicked, this, &frmMain::lstResult_DblClick);
+    // The chart is loaded again with F5 (keyPressEvent) or a double-click on
+    // its date line, which tells when a load failed.
+    connect(capTime, &controls::SkinLabel::DblClick, this, &frmMain::refreshTop);
 }
 
 // The commands below change the page number or the keyword only when their
@@ -31,8 +37,10 @@ void frmMain::cmdSearch_Click()
 {
     if (refuseWhileLoading())
         return;
+    const qint16 shown = SearchPage;
     SearchPage = 0;
-    printSPage(0);
+    if (!printSPage(0))
+        SearchPage = shown;
 }
 
 void frmMain::cmdPrev_Click()
@@ -41,7 +49,8 @@ void frmMain::cmdPrev_Click()
         return;
     if (SearchPage > 0) {
         --SearchPage;
-        printSPage(SearchPage);
+        if (!printSPage(SearchPage))
+            ++SearchPage;
     }
 }
 
@@ -52,7 +61,8 @@ void frmMain::cmdNext_Click()
     if (SearchPage == 99)
         return;
     ++SearchPage;
-    printSPage(SearchPage);
+    if (!printSPage(SearchPage))
+        --SearchPage;
 }
 
 void frmMain::lstTop_DblClick()
@@ -73,58 +83,80 @@ void frmMain::showPageDigits(qint16 page)
     imgB->setPixmap(imglst1.value(second));
 }
 
-void frmMain::printSPage(qint16 page)
+// Loads result page `page` into the list. A page whose announced range
+// disagrees with its rows is asked for again (a bounded number of times). A
+// failed request tells the user why and leaves the list and the page digits
+// as they were; the answer is whether a page was shown.
+bool frmMain::printSPage(qint16 page)
 {
     if (!beginPageLoad())
-        return;
+        return false;
     WorkShow();
     const QString blogHost = sources::BlogHostPrefix();
+    bool shown = false;
+    QString failure;
     for (int attempt = 0; attempt < kSearchAttempts; ++attempt) {
         QString request;
         try {
             request = sources::searchRequestURL(txtKeyword->text(), page);
         } catch (const modURL::UrlToolsError &error) {
-            // The keyword cannot be sent; tell the user and leave the list as it is.
-            WorkHide();
-            endPageLoad();
-            platform::Dialogs::messageBox(QStringLiteral("검색"),
-                                          QStringLiteral("검색어를 보낼 수 없습니다: ") + error.description(),
-                                          platform::MessageIcon::Warning, platform::MessageButtons::Ok,
-                                          platform::MessageResult::Ok, this);
-            return;
+            failure = QStringLiteral("검색어를 보낼 수 없습니다: ") + error.description();
+            break;
         }
         W->Navigate(request);
         WaitTime(300, true);
         WaitBusy();
-
-        const platform::HtmlDocument doc = W->Document();
-        const QList<sources::SearchRow> rows = sources::readSearchRows(doc, blogHost);
-        ResultURLs.clear();
-        lstResult->clear();
-        ResultCount = 0;
-        for (const sources::SearchRow &row : rows) {
-            ++ResultCount;
-            auto *item = new QTreeWidgetItem(QStringList{row.text});
-            if (row.external) {
-                item->setForeground(0, QBrush(kExternalRowColour));
-            } else {
-                // Rows are numbered from 1; entry 0 stays empty.
-                while (ResultURLs.size() <= ResultCount)
-                    ResultURLs.append(QString());
-                ResultURLs[ResultCount] = row.postUrl;
-            }
-            lstResult->addTopLevelItem(item);
+        if (W->failed()) {
+            failure = QStringLiteral("검색하지 못했습니다 (%1)").arg(W->lastError());
+            break;
         }
+        const platform::HtmlDocument doc = W->Document();
+        showResultRows(sources::readSearchRows(doc, blogHost));
+        shown = true;
         bool rangeAgrees = true;
         for (int announced : sources::readAnnouncedCounts(doc))
-            rangeAgrees = rangeAgrees && lstResult->topLevelItemCount() == announced;
+            rangeAgrees = rangeAgrees && ResultCount == announced;
         if (rangeAgrees)
             break;
     }
-    showPageDigits(page);
+    // A later attempt that failed leaves the page an earlier one listed.
+    if (shown)
+        showPageDigits(page);
     WorkHide();
     endPageLoad();
+    if (!shown)
+        platform::Dialogs::messageBox(QStringLiteral("검색"), failure, platform::MessageIcon::Warning,
+                                      platform::MessageButtons::Ok, platform::MessageResult::Ok, this);
     emit searchFinished();
+    return shown;
+}
+
+void frmMain::showResultRows(const QList<sources::SearchRow> &rows)
+{
+    ResultURLs.clear();
+    lstResult->clear();
+    ResultCount = 0;
+    for (const sources::SearchRow &row : rows) {
+        ++ResultCount;
+        auto *item = new QTreeWidgetItem(QStringList{row.text});
+        if (row.external) {
+            item->setForeground(0, QBrush(kExternalRowColour));
+        } else {
+            // Rows are numbered from 1; entry 0 stays empty.
+            while (ResultURLs.size() <= ResultCount)
+                ResultURLs.append(QString());
+            ResultURLs[ResultCount] = row.postUrl;
+        }
+        lstResult->addTopLevelItem(item);
+    }
+    if (rows.isEmpty()) {
+        // A page without results says so instead of looking like an empty list;
+        // the row is no result: it cannot be selected or opened.
+        auto *item = new QTreeWidgetItem(QStringList{kNoResultsText});
+        item->setForeground(0, QBrush(kNoResultsColour));
+        item->setFlags(Qt::NoItemFlags);
+        lstResult->addTopLevelItem(item);
+    }
 }
 
 } // namespace app

@@ -619,8 +619,10 @@ void CandyButton::keyPressEvent(QKeyEvent *e)
         return;
     }
     // A held key repeats no press: one down and one up per keystroke.
-    if (!e->isAutoRepeat())
+    if (!e->isAutoRepeat()) {
+        m_enterDown = true;
         handleMouseDown(1, 0, 0, 0);
+    }
 }
 
 void CandyButton::keyReleaseEvent(QKeyEvent *e)
@@ -629,8 +631,11 @@ void CandyButton::keyReleaseEvent(QKeyEvent *e)
         QWidget::keyReleaseEvent(e);
         return;
     }
-    if (e->isAutoRepeat())
+    // Only the release of a press this button received is a click: the key
+    // that closed a message box is released after the focus came back here.
+    if (e->isAutoRepeat() || !m_enterDown)
         return;
+    m_enterDown = false;
     handleMouseUp(1, 0, 0, 0);
     emit Click();
 }
@@ -647,6 +652,7 @@ void CandyButton::focusOutEvent(QFocusEvent *e)
 {
     QWidget::focusOutEvent(e);
     m_focused = false;
+    m_enterDown = false;
     if (isEnabled() && !m_checked)
         DrawButton(StateUp);
 }

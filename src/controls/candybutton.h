@@ -175,6 +175,7 @@ private:
     bool m_ready = false;
     bool m_over = false;
     bool m_focused = false;
+    bool m_enterDown = false; // an Enter press arrived here and its release has not
     bool m_afterDoubleClick = false;
     int m_radius = 0;
     bool m_hooked = false;

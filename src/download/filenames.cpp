@@ -1,6 +1,11 @@
 #include "download/filenames.h"
 
+#include "sources/modurl.h"
+
 #include <QDir>
+#include <algorithm>
+#include <optional>
+#include <QStringDecoder>
 
 namespace download {
 
@@ -37,6 +42,38 @@ QString safeFileName(const QString &name)
             stem.chop(1);
     }
     return stem + extension;
+}
+
+namespace {
+
+// The UTF-8 reading of escaped bytes, when they are UTF-8 and hold at least
+// one multi-byte character; a plain ASCII name is left to the code page.
+std::optional<QString> utf8Reading(const QString &undecodedName)
+{
+    if (!undecodedName.contains('%'))
+        return std::nullopt;
+    const QByteArray bytes = QByteArray::fromPercentEncoding(undecodedName.toUtf8());
+    const bool multiByte = std::any_of(bytes.begin(), bytes.end(), [](char c) { return (uchar(c) & 0x80) != 0; });
+    if (!multiByte)
+        return std::nullopt;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        return std::nullopt;
+    return text;
+}
+
+} // namespace
+
+QString proposedFileName(const QString &undecodedName)
+{
+    if (const auto text = utf8Reading(undecodedName))
+        return *text;
+    try {
+        return modURL::URLDecode(undecodedName);
+    } catch (const modURL::UrlToolsError &) {
+        return undecodedName;
+    }
 }
 
 QString joinPath(const QString &folder, const QString &name)

@@ -8,6 +8,12 @@ namespace download {
 // bytes in UTF-8 (shortened before the extension, never inside a character).
 QString safeFileName(const QString &name);
 
+// The name shown for the last path segment of an address: %-escapes whose
+// bytes are valid UTF-8 with multi-byte characters are read as UTF-8 (how
+// blogs escape names today), anything else as the Korean code page. A segment
+// that cannot be decoded is shown as it is.
+QString proposedFileName(const QString &undecodedName);
+
 // The folder and the name joined with the native separator.
 QString joinPath(const QString &folder, const QString &name);
 

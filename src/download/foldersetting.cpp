@@ -17,6 +17,11 @@ QString loadDownloadPath()
     QSettings s(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Sorimba2"), QStringLiteral("Sorimba2"));
     if (s.contains(kKey))
         return s.value(kKey).toString();
+    return defaultDownloadPath();
+}
+
+QString defaultDownloadPath()
+{
     QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
     if (music.isEmpty())
         music = QDir::homePath();

@@ -10,6 +10,9 @@ namespace download {
 // The stored folder; the user's Music folder when nothing is stored yet (an
 // existing key, even empty, wins).
 QString loadDownloadPath();
+// The folder used when nothing is stored: the user's Music folder (which a
+// new account may not have yet), else the home folder.
+QString defaultDownloadPath();
 void storeDownloadPath(const QString &path);
 
 // The folder browser; an empty string when the user cancels.

@@ -4,6 +4,7 @@
 #include "download/foldersetting.h"
 #include "download/format.h"
 #include "download/numbertext.h"
+#include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/doevents.h"
 #include "platform/transfer/waitforhead.h"
@@ -46,6 +47,13 @@ qint64 announcedLength(const platform::TransferControl *ine)
     return ok && size >= 0 ? size : -1;
 }
 
+// Whether the server answered with the file (a success status); a body cut
+// short after that is found by the transfer loop.
+bool answeredWithFile(const platform::TransferControl *ine)
+{
+    return ine->httpStatus() >= 200 && ine->httpStatus() < 300;
+}
+
 bool isMusicName(const QString &undecodedName)
 {
     QString ext = undecodedName.right(3).toLower();
@@ -59,6 +67,16 @@ QLabel *addPicture(QWidget *parent, const QString &resource, const QRect &geomet
     picture->setGeometry(geometry);
     picture->setPixmap(QPixmap(resource));
     return picture;
+}
+
+// Why a file could not be written in the folder, for the failure message.
+QString writeFailureText(const QFileDevice &file, const QString &folder)
+{
+    const QFileInfo info(folder);
+    if (file.error() == QFileDevice::PermissionsError || !info.isWritable()
+        || file.errorString().contains(QLatin1String("ermission")))
+        return QStringLiteral("쓰기 권한이 없습니다.");
+    return QStringLiteral("파일을 쓸 수 없습니다: ") + file.errorString();
 }
 
 void message(QWidget *owner, const QString &title, const QString &text, MessageIcon icon)
@@ -189,12 +207,10 @@ void frmDownload::ReadyDown(QString &address)
     if (address.endsWith('"'))
         address.chop(1);
     DownURL = address;
+    // Nothing of the last song's transfer is shown for the new one.
+    resetProgress();
     const QString name = address.mid(address.lastIndexOf('/') + 1);
-    try {
-        txtFN->setText(modURL::URLDecode(name));
-    } catch (const modURL::UrlToolsError &) {
-        txtFN->setText(name); // a name that cannot be decoded is shown as it is
-    }
+    txtFN->setText(proposedFileName(name));
     if (!isMusicName(name)) {
         message(this, QStringLiteral("경고"), QStringLiteral("음악 파일이 아닙니다. "), MessageIcon::Warning);
         close();
@@ -202,8 +218,9 @@ void frmDownload::ReadyDown(QString &address)
     }
     Ine->Execute(address, QStringLiteral("GET"));
     platform::WaitWhileExecuting(Ine);
-    const qint64 size = announcedLength(Ine);
-    cpaSize->setCaption(size >= 0 ? defaultNumberText(size / 1024.0 / 1024.0).left(6) : QStringLiteral("?"));
+    // An error status announces the length of its error page, not of the file.
+    const qint64 size = answeredWithFile(Ine) ? announcedLength(Ine) : -1;
+    cpaSize->setCaption(size >= 0 ? megabyteText(size) : QStringLiteral("?"));
     W->setURL(address);
     Ine->Cancel();
 }
@@ -227,6 +244,12 @@ void frmDownload::CandyButton1_Click()
         message(this, QStringLiteral("경로"), QStringLiteral("저장할 폴더를 먼저 정하세요."), MessageIcon::Warning);
         return;
     }
+    // The default folder may not exist yet on a new account: it is made on
+    // first use. A folder the user chose that has gone stays an error.
+    if (!QFileInfo(folder).isDir() && folder == defaultDownloadPath() && !QDir().mkpath(folder)) {
+        failureMessage(QStringLiteral("폴더를 만들 수 없습니다: ") + folder);
+        return;
+    }
     if (!QFileInfo(folder).isDir()) {
         message(this, QStringLiteral("경로"), QStringLiteral("저장할 폴더가 없습니다.\r\n") + folder, MessageIcon::Warning);
         return;
@@ -243,6 +266,13 @@ void frmDownload::CandyButton1_Click()
     setRunning(true);
     Ine->Execute(DownURL, QStringLiteral("GET"));
     platform::WaitWhileExecuting(Ine);
+    if (!answeredWithFile(Ine)) {
+        // Refused, unanswered or answered with an error status: nothing to store.
+        const QString reason = Ine->errorText();
+        Ine->Cancel();
+        finishDownload(false, path, reason);
+        return;
+    }
     const qint64 size = announcedLength(Ine);
     Pro->setMax(size >= 0 ? int(qMin<qint64>(roundHalfEven(size / 10.0), INT_MAX)) : 1);
     Pro->setValue(0);
@@ -254,13 +284,15 @@ void frmDownload::CandyButton1_Click()
     // and an existing file is replaced only by a complete one.
     QSaveFile file(path);
     file.setDirectWriteFallback(false);
-    if (Ine->failed() || !file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly)) {
+        const QString reason = writeFailureText(file, folder);
         Ine->Cancel();
-        finishDownload(false, path);
+        finishDownload(false, path, reason);
         return;
     }
     BytesReceived = 0;
     BytesAtLastTick = 0;
+    m_speed.reset();
 
     qint64 counter = 0;
     qint64 written = 0;
@@ -283,6 +315,7 @@ void frmDownload::CandyButton1_Click()
             IsDownloading = false;
             CancelRequested = false;
             setRunning(false);
+            resetProgress();
             message(this, QStringLiteral("취소"), QStringLiteral("취소되었습니다."), MessageIcon::Information);
             emit downloadFinished(false);
             return;
@@ -292,29 +325,59 @@ void frmDownload::CandyButton1_Click()
         if (chunk.isEmpty() && Ine->state() != platform::TransferControl::State::Receiving)
             break;
     }
-    Pro->setMax(1);
-    Pro->setValue(1);
     const bool whole = !writeFailed && !Ine->failed()
                        && (size >= 0 ? written == size : Ine->state() == platform::TransferControl::State::Finished);
+    QString reason;
+    if (writeFailed)
+        reason = writeFailureText(file, folder);
+    else if (Ine->failed())
+        reason = Ine->errorText();
+    else if (!whole)
+        reason = QStringLiteral("받은 크기가 알린 크기와 다릅니다 (%1 / %2 바이트)").arg(written).arg(size);
     Ine->Cancel();
-    if (!whole || !file.commit() || (size >= 0 && QFileInfo(path).size() != size)) {
-        if (whole)
-            file.cancelWriting();
-        finishDownload(false, path);
+    if (whole && file.commit() && (size < 0 || QFileInfo(path).size() == size)) {
+        Pro->setMax(1);
+        Pro->setValue(1);
+        finishDownload(true, path);
         return;
     }
-    finishDownload(true, path);
+    if (whole) {
+        reason = writeFailureText(file, folder);
+        file.cancelWriting();
+    }
+    finishDownload(false, path, reason);
 }
 
-void frmDownload::finishDownload(bool success, const QString &path)
+void frmDownload::resetProgress()
+{
+    Pro->setMax(1);
+    Pro->setValue(0);
+}
+
+void frmDownload::failureMessage(const QString &reason)
+{
+    message(this, QStringLiteral("실패"),
+            reason.isEmpty() ? QStringLiteral("다운로드 실패.") : QStringLiteral("다운로드 실패.\r\n") + reason,
+            MessageIcon::Warning);
+}
+
+void frmDownload::finishDownload(bool success, const QString &path, const QString &reason)
 {
     IsDownloading = false;
     BytesReceived = BytesAtLastTick = 0;
     setRunning(false);
-    if (success)
-        message(this, QStringLiteral("성공"), QStringLiteral("다운로드 완료\r\n파일 경로 : ") + path, MessageIcon::Information);
-    else
-        message(this, QStringLiteral("실패"), QStringLiteral("다운로드 실패."), MessageIcon::Warning);
+    if (success) {
+        const MessageResult answer = platform::Dialogs::messageBox(
+            {QStringLiteral("성공"), QStringLiteral("다운로드 완료\r\n파일 경로 : ") + path, MessageIcon::Information,
+             MessageButtons::Ok, MessageResult::Ok, QStringLiteral("폴더 열기")},
+            this);
+        if (answer == MessageResult::Extra)
+            platform::Desktop::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+    } else {
+        // Nothing was stored: the bar does not claim otherwise.
+        resetProgress();
+        failureMessage(reason);
+    }
     emit downloadFinished(success);
 }
 
@@ -335,9 +398,8 @@ void frmDownload::Image4_Click()
 
 void frmDownload::Timer1_Timer()
 {
-    // Kilobytes per second over the time since the last tick, to one decimal.
-    const double seconds = qMax<qint64>(1, m_tickClock.restart()) / 1000.0;
-    const double kbPerSecond = (BytesReceived - BytesAtLastTick) / 1024.0 / seconds;
+    // Kilobytes per second over about the last second, to one decimal.
+    const double kbPerSecond = m_speed.sample(m_tickClock.elapsed(), BytesReceived);
     capDown->setCaption(defaultNumberText(std::round(kbPerSecond * 10) / 10));
     BytesAtLastTick = BytesReceived;
 }

@@ -4,6 +4,7 @@
 // address, and on request downloads it in 2 KB chunks with progress, speed and
 // a size check. One window, shown again for every new address.
 #include "controls/skin.h"
+#include "download/speedmeter.h"
 #include "platform/mediaplayer/mediaplayer.h"
 #include "platform/transfer/transfercontrol.h"
 
@@ -74,7 +75,10 @@ private:
     QWidget *addHotSpot(const QRect &geometry);
     controls::WindowDefinition m_definition;
     void setRunning(bool running);
-    void finishDownload(bool success, const QString &path);
+    void finishDownload(bool success, const QString &path, const QString &reason = {});
+    void failureMessage(const QString &reason);
+    void resetProgress();
+    SpeedMeter m_speed;
     QString m_downloadTarget;
     QElapsedTimer m_tickClock; // monotonic: a clock change does not skew the speed
 };

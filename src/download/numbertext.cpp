@@ -35,6 +35,14 @@ QString defaultNumberText(double value)
     return mantissa + 'E' + sign + digits;
 }
 
+QString megabyteText(qint64 bytes)
+{
+    const double megabytes = bytes / 1024.0 / 1024.0;
+    if (megabytes > 0 && megabytes < 1e-4)
+        return QStringLiteral("0.0000");
+    return defaultNumberText(megabytes).left(6);
+}
+
 qint64 roundHalfEven(double value)
 {
     return qint64(std::nearbyint(value)); // the default rounding mode is to nearest, ties to even

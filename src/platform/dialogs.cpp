@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <cstdio>
 
 namespace platform {
@@ -19,12 +20,19 @@ Dialogs::FolderAnswer &folderAnswer()
     return answer;
 }
 
+bool &showWithoutScreen()
+{
+    static bool on = false;
+    return on;
+}
+
 // Without a screen a modal dialog could never be dismissed: answer with the
 // default instead of hanging a headless run.
 bool headless()
 {
-    return QGuiApplication::platformName() == QLatin1String("offscreen")
-           || QGuiApplication::platformName() == QLatin1String("minimal");
+    return !showWithoutScreen()
+           && (QGuiApplication::platformName() == QLatin1String("offscreen")
+               || QGuiApplication::platformName() == QLatin1String("minimal"));
 }
 
 QMessageBox::StandardButton toStandard(MessageResult r)
@@ -35,6 +43,7 @@ QMessageBox::StandardButton toStandard(MessageResult r)
     case MessageResult::Yes: return QMessageBox::Yes;
     case MessageResult::No: return QMessageBox::No;
     case MessageResult::Retry: return QMessageBox::Retry;
+    case MessageResult::Extra: return QMessageBox::NoButton;
     }
     return QMessageBox::Ok;
 }
@@ -95,8 +104,17 @@ MessageResult Dialogs::messageBox(const MessageRequest &request, QWidget *parent
         return request.defaultButton;
     }
     QMessageBox box(toQt(request.icon), request.title, request.text, toStandard(request.buttons), parent);
-    box.setDefaultButton(toStandard(request.defaultButton));
-    return fromStandard(box.exec(), escapeAnswer(request));
+    QAbstractButton *extra = nullptr;
+    if (!request.extraButton.isEmpty())
+        extra = box.addButton(request.extraButton, QMessageBox::ActionRole);
+    if (request.defaultButton == MessageResult::Extra && extra)
+        box.setDefaultButton(static_cast<QPushButton *>(extra));
+    else
+        box.setDefaultButton(toStandard(request.defaultButton));
+    const int answer = box.exec();
+    if (extra && box.clickedButton() == extra)
+        return MessageResult::Extra;
+    return fromStandard(answer, escapeAnswer(request));
 }
 
 MessageResult Dialogs::messageBox(const QString &title, const QString &text, MessageIcon icon,
@@ -122,6 +140,11 @@ void Dialogs::setMessageAnswer(MessageAnswer answer)
 void Dialogs::setFolderAnswer(FolderAnswer answer)
 {
     folderAnswer() = std::move(answer);
+}
+
+void Dialogs::setShowWithoutScreen(bool on)
+{
+    showWithoutScreen() = on;
 }
 
 ScopedDialogAnswers::ScopedDialogAnswers(MessageResult messageAnswer, QString folderAnswer)

@@ -11,7 +11,7 @@ namespace platform {
 
 enum class MessageIcon { None, Information, Warning, Critical, Question };
 enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
-enum class MessageResult { Ok, Cancel, Yes, No, Retry };
+enum class MessageResult { Ok, Cancel, Yes, No, Retry, Extra };
 
 struct MessageRequest {
     QString title;
@@ -19,6 +19,8 @@ struct MessageRequest {
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
     MessageResult defaultButton = MessageResult::Ok;
+    // A further button beside the standard ones (answers Extra), e.g. "폴더 열기".
+    QString extraButton = {};
 };
 
 struct FolderRequest {
@@ -43,6 +45,9 @@ public:
     using FolderAnswer = std::function<QString(const FolderRequest &)>;
     static void setMessageAnswer(MessageAnswer answer);
     static void setFolderAnswer(FolderAnswer answer);
+    // Without a screen the dialogs answer with their defaults unless this is
+    // on: a test that drives a real box with key events turns it on.
+    static void setShowWithoutScreen(bool on);
 };
 
 // Answers every dialog while it lives and keeps what was asked, for tests.

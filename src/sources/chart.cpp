@@ -28,4 +28,9 @@ QString chartDateLine(const QString &spanText)
     return spanText + QStringLiteral("기준의 자료입니다.[실시간]");
 }
 
+QString chartFailureLine(const QString &cause)
+{
+    return QStringLiteral("차트를 불러오지 못했습니다 (%1)").arg(cause);
+}
+
 } // namespace sources

@@ -25,6 +25,9 @@ std::optional<QString> readChartDate(const platform::HtmlDocument &doc);
 // The date line shown under the chart.
 QString chartDateLine(const QString &spanText);
 
+// The date line's text when the chart page could not be loaded, with the cause.
+QString chartFailureLine(const QString &cause);
+
 // A chart counts as complete with more than 98 rows.
 constexpr int kChartCompleteRows = 99;
 

@@ -94,7 +94,7 @@ TEST_F(SearchTest, RangeChecks)
     } cases[] = {
         {"badrange", app::frmMain::kSearchAttempts, 9}, // re-requested up to the bound, last listing kept
         {"norange", 1, 10},                             // no range span: accepted as it is
-        {"noresults", 1, 0},
+        {"noresults", 1, 1},                            // one grey row that says so
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.variant);
@@ -106,6 +106,57 @@ TEST_F(SearchTest, RangeChecks)
         EXPECT_EQ(searchRequests().size(), c.requests);
         EXPECT_EQ(w.lstResult->topLevelItemCount(), c.rows);
     }
+    // The no-results row is no result: it has no address and cannot be opened.
+    EXPECT_EQ(rowText(0), QStringLiteral("검색 결과가 없습니다."));
+    EXPECT_EQ(w.ResultCount, 0);
+    EXPECT_FALSE(w.lstResult->topLevelItem(0)->flags() & Qt::ItemIsEnabled);
+    w.lstResult->setCurrentItem(w.lstResult->topLevelItem(0));
+    w.lstResult_DblClick();
+    EXPECT_FALSE(w.downloadWindow());
+}
+
+// A search host that fails is told as such, never as an empty page: the
+// list, the page number and its digits stay as they were.
+TEST_F(SearchTest, FailedSearchKeepsThePageAndSaysWhy)
+{
+    struct Case {
+        const char *variants; // empty: nothing listens (refused)
+        QString cause;
+    } cases[] = {
+        {"", QStringLiteral("연결 거부")},
+        {"fail", QStringLiteral("서버 오류 HTTP 500")},
+        {"hang", QStringLiteral("시간 초과 (1초)")},
+        {"drip", QStringLiteral("시간 초과 (1초)")},
+    };
+    w.txtKeyword->setText("abc");
+    w.SearchPage = 1;
+    w.cmdNext_Click();
+    ASSERT_EQ(w.SearchPage, 2);
+    const QString firstRow = rowText(0);
+    w.W->setTimeoutMs(1000);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.variants);
+        if (*c.variants)
+            pointHostsAt(portal.baseUrl(), c.variants);
+        else
+            pointHostsAt("http://127.0.0.1:1");
+        platform::ScopedDialogAnswers answers;
+        w.cmdNext_Click();
+        ASSERT_EQ(answers.messages().size(), 1);
+        EXPECT_EQ(answers.messages()[0].title, QStringLiteral("검색"));
+        EXPECT_EQ(answers.messages()[0].text, QStringLiteral("검색하지 못했습니다 (%1)").arg(c.cause));
+        EXPECT_EQ(w.SearchPage, 2);
+        EXPECT_EQ(digitShown(w.imgA), 0); // page index 2 shows 0 and 3
+        EXPECT_EQ(digitShown(w.imgB), 3);
+        EXPECT_EQ(w.lstResult->topLevelItemCount(), 10);
+        EXPECT_EQ(rowText(0), firstRow);
+        EXPECT_FALSE(w.picWork->isVisibleTo(&w));
+    }
+    platform::ScopedDialogAnswers answers; // the other page commands fail the same way
+    w.cmdPrev_Click();
+    w.cmdSearch_Click();
+    EXPECT_EQ(answers.messages().size(), 2);
+    EXPECT_EQ(w.SearchPage, 2);
 }
 
 TEST_F(SearchTest, PageButtonsAndDigits)

@@ -4,6 +4,8 @@
 #include "support/sim_fixture.h"
 
 #include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTimer>
 
 using namespace testsupport;
@@ -124,13 +126,68 @@ TEST_F(MainWindowTest, ChartWithoutDateHidesTheBusyPanelAndKeepsTheDesignText)
     EXPECT_FALSE(w.picWork->isVisibleTo(&w));
 }
 
-TEST_F(MainWindowTest, UnreachablePortalEndsAfterTheBound)
+// A failed chart load is not tried again: it ends at once (or when its
+// budget runs out) with the cause in the date line and the busy panel gone.
+TEST_F(MainWindowTest, FailedChartLoadsAreToldInTheDateLine)
 {
-    pointHostsAt("http://127.0.0.1:1");
+    struct Case {
+        const char *variants; // empty: nothing listens (refused)
+        QString cause;
+        qint64 maxMs;
+    } cases[] = {
+        {"", QStringLiteral("연결 거부"), 1500},
+        {"fail", QStringLiteral("서버 오류 HTTP 500"), 1500},
+        {"hang", QStringLiteral("시간 초과 (2초)"), 3000},
+        {"drip", QStringLiteral("시간 초과 (2초)"), 3000},
+        {"deepnest", QStringLiteral("페이지 처리 시간 초과 (2초)"), 3500},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.variants);
+        if (*c.variants)
+            pointHostsAt(portal.baseUrl(), c.variants);
+        else
+            pointHostsAt("http://127.0.0.1:1");
+        portal.server().clearRequests();
+        app::frmMain w;
+        w.setChartBudgetMs(2000);
+        int ticks = 0; // the window keeps answering while it waits
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(50);
+        QElapsedTimer clock;
+        clock.start();
+        w.Load();
+        const qint64 elapsed = clock.elapsed();
+        EXPECT_EQ(w.capTime->caption(), QStringLiteral("차트를 불러오지 못했습니다 (%1)").arg(c.cause));
+        EXPECT_LT(elapsed, c.maxMs);
+        EXPECT_GE(ticks, elapsed / 50 / 2);
+        EXPECT_FALSE(w.picWork->isVisibleTo(&w));
+        EXPECT_EQ(w.lstTop->topLevelItemCount(), 0);
+        EXPECT_LE(portal.server().requests().size(), 1); // no reload after a failure
+    }
+}
+
+TEST_F(MainWindowTest, TheChartIsLoadedAgainWithF5OrADoubleClickOnTheDateLine)
+{
+    pointHostsAt(portal.baseUrl(), "fail");
     app::frmMain w;
     w.Load();
-    EXPECT_EQ(w.lstTop->topLevelItemCount(), 0);
-    EXPECT_FALSE(w.picWork->isVisibleTo(&w));
+    ASSERT_EQ(w.capTime->caption(), QStringLiteral("차트를 불러오지 못했습니다 (서버 오류 HTTP 500)"));
+
+    pointHostsAt(portal.baseUrl());
+    w.lstTop->setFocus();
+    QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier); // not taken by the list: reaches the window
+    QApplication::sendEvent(w.lstTop, &f5);
+    EXPECT_EQ(w.lstTop->topLevelItemCount(), 100);
+    EXPECT_EQ(w.capTime->caption(), portal.options().chartDate + QStringLiteral("기준의 자료입니다.[실시간]"));
+
+    pointHostsAt("http://127.0.0.1:1");
+    const QPoint middle = w.capTime->rect().center();
+    QMouseEvent press(QEvent::MouseButtonDblClick, middle, w.capTime->mapToGlobal(middle), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.capTime, &press);
+    EXPECT_EQ(w.capTime->caption(), QStringLiteral("차트를 불러오지 못했습니다 (연결 거부)"));
+    EXPECT_EQ(w.lstTop->topLevelItemCount(), 100); // the chart shown stays
 }
 
 TEST_F(MainWindowTest, SecondLoadIsRefusedWhileOneRuns)

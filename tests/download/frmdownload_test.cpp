@@ -2,6 +2,7 @@
 // temporary folders and the settings file under the test's XDG_CONFIG_HOME.
 #include "app/application.h"
 #include "download/frmdownload.h"
+#include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "support/media.h"
 #include "support/sim_fixture.h"
@@ -9,10 +10,17 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QPointer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <functional>
+#include <unistd.h>
 
 using namespace testsupport;
 using platform::MessageResult;
@@ -32,6 +40,15 @@ protected:
     QString url(const QString &path, const QString &variants = {}) const
     {
         return portal.baseUrl() + (variants.isEmpty() ? QString() : "/_v/" + variants) + path;
+    }
+    void addRoutes(portalsim::HttpServer &server) override
+    {
+        server.route("/tiny/", [](const portalsim::Request &) {
+            portalsim::Response r;
+            r.contentType = "audio/mpeg";
+            r.body = "seventeen bytes!!";
+            return r;
+        });
     }
     QStringList folderEntries() const { return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System); }
 
@@ -91,44 +108,62 @@ TEST_F(DownloadTest, DownloadStoresTheServedBytesAndReportsSuccess)
 TEST_F(DownloadTest, OutcomesOfMisbehavingServers)
 {
     struct Case {
-        const char *variants;
-        const char *name;
+        QString address;
         bool success;
-        qint64 size; // of the stored file on success
+        qint64 size;      // of the stored file on success
+        QString sizeText; // the size label after ReadyDown
+        QString reason;   // the failure message's second line
     } cases[] = {
-        {"", "empty.mp3", true, 0},              // an announced size of 0: an empty file
-        {"nolength", "tone3s-128k.mp3", true, 48900}, // no length: whole body to the end
-        {"truncated", "tone3s-128k.mp3", false, 0},
-        {"longer", "tone3s-128k.mp3", false, 0},
-        {"reset", "tone3s-128k.mp3", false, 0},
-        {"fail", "tone3s-128k.mp3", false, 0},
+        {url("/files/empty.mp3"), true, 0, "0", {}}, // an announced size of 0: an empty file
+        {url("/files/tone3s-128k.mp3", "nolength"), true, 48900, "?", {}}, // no length: whole body to the end
+        {url("/tiny/seventeen.mp3"), true, 17, "0.0000", {}}, // not "1.6212" (the cut exponent form)
+        {url("/files/tone3s-128k.mp3", "truncated"), false, 0, "0.0466", QStringLiteral("연결이 끊김")},
+        {url("/files/tone3s-128k.mp3", "longer"), false, 0, "0.0505", QStringLiteral("연결이 끊김")},
+        {url("/files/tone3s-128k.mp3", "reset"), false, 0, "0.0466", QStringLiteral("연결이 끊김")},
+        {url("/files/tone3s-128k.mp3", "fail"), false, 0, "?", QStringLiteral("서버 오류 HTTP 500")},
+        {url("/files/missing.mp3"), false, 0, "?", QStringLiteral("HTTP 404")}, // its short error page is no size
+        {QStringLiteral("http://127.0.0.1:1/files/tone3s-128k.mp3"), false, 0, "?", QStringLiteral("연결 거부")},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.variants);
+        SCOPED_TRACE(c.address.toStdString());
         platform::ScopedDialogAnswers local;
-        w->ReadyDown(url(QStringLiteral("/files/") + c.name, c.variants));
+        w->ReadyDown(c.address);
+        EXPECT_EQ(w->cpaSize->caption(), c.sizeText);
         w->CandyButton1_Click();
         ASSERT_EQ(local.messages().size(), 1);
         EXPECT_EQ(local.messages()[0].title, c.success ? QStringLiteral("성공") : QStringLiteral("실패"));
         if (c.success) {
-            EXPECT_EQ(QFileInfo(QDir(folder.path()).filePath(c.name)).size(), c.size);
+            const QString name = c.address.mid(c.address.lastIndexOf('/') + 1);
+            EXPECT_EQ(QFileInfo(QDir(folder.path()).filePath(name)).size(), c.size);
+            EXPECT_EQ(w->Pro->value(), w->Pro->max()); // a full bar
         } else {
-            EXPECT_EQ(local.messages()[0].text, QStringLiteral("다운로드 실패."));
+            EXPECT_EQ(local.messages()[0].text, QStringLiteral("다운로드 실패.\r\n") + c.reason);
             EXPECT_TRUE(folderEntries().isEmpty()) << folderEntries().join(", ").toStdString();
+            EXPECT_EQ(w->Pro->value(), 0); // nothing stored: an empty bar, not the last value or 100 %
         }
+        EXPECT_TRUE(w->CandyButton3->isEnabled());
         for (const QString &f : folderEntries())
             QFile::remove(QDir(folder.path()).filePath(f));
     }
+}
 
-    // Nothing listens on port 1: the connection is refused.
-    platform::ScopedDialogAnswers refused;
-    QString address = QStringLiteral("http://127.0.0.1:1/files/tone3s-128k.mp3");
-    w->ReadyDown(address);
+// Every new address and every ending other than success empties the bar.
+TEST_F(DownloadTest, TheBarShowsOnlyTheCurrentTransfer)
+{
+    w->ReadyDown(url("/files/tone3s-128k.mp3"));
     w->CandyButton1_Click();
-    ASSERT_EQ(refused.messages().size(), 1);
-    EXPECT_EQ(refused.messages()[0].text, QStringLiteral("다운로드 실패."));
-    EXPECT_TRUE(folderEntries().isEmpty());
-    EXPECT_TRUE(w->CandyButton3->isEnabled());
+    ASSERT_EQ(w->Pro->value(), 1);
+    w->ReadyDown(url("/files/tone30s-32k.mp3", "slow"));
+    EXPECT_EQ(w->Pro->value(), 0);
+    int seenDuring = 0;
+    QTimer::singleShot(400, w.get(), [&] {
+        seenDuring = w->Pro->value();
+        w->CandyButton1_Click(); // cancel
+    });
+    w->CandyButton1_Click();
+    EXPECT_GT(seenDuring, 0);
+    EXPECT_EQ(answers.messages().last().text, QStringLiteral("취소되었습니다."));
+    EXPECT_EQ(w->Pro->value(), 0);
 }
 
 TEST_F(DownloadTest, CancelMidwayLeavesNothing)
@@ -194,26 +229,173 @@ TEST_F(DownloadTest, CopySpotPutsTheAddressOnTheClipboard)
     EXPECT_EQ(QGuiApplication::clipboard()->text(), url("/files/tone3s-128k.mp3"));
 }
 
+// The figure is the rate of about the last second, whatever the timing of
+// the chunks: at 16 KB/s a 2 KB chunk arrives only every 125 ms, and a
+// figure of the last tick alone would often read 0.
 TEST_F(DownloadTest, SpeedFigureIsKilobytesPerSecond)
 {
     w->Timer1_Timer();
     EXPECT_EQ(w->capDown->caption(), "0"); // idle
-    // The slow variant sends 100 KB each second in 50 ms slices; a tick sees one
-    // to three slices whatever its timing.
-    w->ReadyDown(url("/files/tone30s-32k.mp3", "slow"));
-    QStringList shown;
-    QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout, w.get(), [&] { shown << w->capDown->caption(); });
-    QTimer::singleShot(400, w.get(), [&] { sampler.start(100); });
+    struct Case {
+        const char *variants;
+        const char *file;
+        double rate;
+    } cases[] = {{"rate16", "tone3s-128k.mp3", 16}, {"rate50", "tone30s-32k.mp3", 50}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.variants);
+        w->ReadyDown(url(QStringLiteral("/files/") + c.file, c.variants));
+        QStringList shown;
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout, w.get(), [&] { shown << w->capDown->caption(); });
+        QTimer::singleShot(1100, w.get(), [&] { sampler.start(100); });
+        w->CandyButton1_Click();
+        sampler.stop();
+        ASSERT_EQ(answers.messages().last().title, QStringLiteral("성공"));
+        ASSERT_GE(shown.size(), 3);
+        shown.removeLast(); // the transfer may have ended since
+        for (const QString &text : shown) {
+            EXPECT_GT(text.toDouble(), c.rate * 0.6) << shown.join(' ').toStdString();
+            EXPECT_LT(text.toDouble(), c.rate * 1.5) << shown.join(' ').toStdString();
+        }
+        for (const QString &f : folderEntries())
+            QFile::remove(QDir(folder.path()).filePath(f));
+    }
+    w->Timer1_Timer();
+    EXPECT_EQ(w->capDown->caption(), "0"); // idle again
+}
+
+TEST_F(DownloadTest, SuccessOffersToOpenTheFolder)
+{
+    QList<QUrl> opened;
+    platform::Desktop::setOpenHandler([&](const QUrl &u) {
+        opened.append(u);
+        return true;
+    });
+    answers.setMessageAnswer(MessageResult::Extra);
+    w->ReadyDown(url("/files/tone3s-128k.mp3"));
     w->CandyButton1_Click();
-    ASSERT_EQ(answers.messages().last().title, QStringLiteral("성공"));
-    ASSERT_GE(shown.size(), 3);
-    double sum = 0;
-    for (const QString &text : shown)
-        sum += text.toDouble();
-    const double mean = sum / shown.size();
-    EXPECT_GT(mean, 60) << shown.join(' ').toStdString();
-    EXPECT_LT(mean, 150) << shown.join(' ').toStdString();
+    platform::Desktop::setOpenHandler({});
+    ASSERT_EQ(answers.messages().size(), 1);
+    EXPECT_EQ(answers.messages()[0].extraButton, QStringLiteral("폴더 열기"));
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0], QUrl::fromLocalFile(QDir(folder.path()).absolutePath()));
+}
+
+// The default folder (the Music folder) may not exist yet on a new account:
+// it is made on first use. A folder the user chose that has gone is an error,
+// and a folder nobody may write says so.
+TEST_F(DownloadTest, FoldersThatAreMissingOrCannotBeWritten)
+{
+    QTemporaryDir home;
+    const QString music = home.filePath(QStringLiteral("음악"));
+    {
+        QFile dirs(qEnvironmentVariable("XDG_CONFIG_HOME") + "/user-dirs.dirs");
+        ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+        dirs.write("XDG_MUSIC_DIR=\"" + music.toUtf8() + "\"\n");
+    }
+    QSettings(qEnvironmentVariable("XDG_CONFIG_HOME") + "/Sorimba2/Sorimba2.conf", QSettings::IniFormat).clear();
+    auto fresh = std::make_unique<download::frmDownload>();
+    ASSERT_EQ(fresh->txtPath->text(), music);
+    fresh->ReadyDown(url("/files/tone3s-128k.mp3"));
+    fresh->CandyButton1_Click();
+    QFile::remove(qEnvironmentVariable("XDG_CONFIG_HOME") + "/user-dirs.dirs");
+    ASSERT_EQ(answers.messages().size(), 1);
+    EXPECT_EQ(answers.messages()[0].title, QStringLiteral("성공"));
+    EXPECT_TRUE(QFileInfo::exists(music + "/tone3s-128k.mp3"));
+
+    const QString gone = home.filePath("gone");
+    fresh->txtPath->setText(gone);
+    fresh->CandyButton1_Click();
+    ASSERT_EQ(answers.messages().size(), 2);
+    EXPECT_EQ(answers.messages()[1].text, QStringLiteral("저장할 폴더가 없습니다.\r\n") + gone);
+    EXPECT_FALSE(QFileInfo::exists(gone));
+
+    // Even the superuser may not write in /sys; others not in a read-only folder.
+    QTemporaryDir readOnly;
+    const QString locked = geteuid() == 0 ? QStringLiteral("/sys") : readOnly.path();
+    QFile::setPermissions(readOnly.path(), QFile::ReadOwner | QFile::ExeOwner);
+    fresh->txtPath->setText(locked);
+    fresh->CandyButton1_Click();
+    QFile::setPermissions(readOnly.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_EQ(answers.messages().size(), 3);
+    EXPECT_EQ(answers.messages()[2].text, QStringLiteral("다운로드 실패.\r\n쓰기 권한이 없습니다."));
+    EXPECT_EQ(fresh->CandyButton1->Caption(), QStringLiteral("다운로드"));
+}
+
+// Watches for real message boxes and answers each with the Return key on its
+// focused button, then delivers the key's release where the desktop does: to
+// the control that has the focus again once the box is gone.
+class ReturnKeyOnBoxes : public QObject {
+public:
+    explicit ReturnKeyOnBoxes(QWidget *focusAfterwards) : m_focusAfterwards(focusAfterwards)
+    {
+        platform::Dialogs::setShowWithoutScreen(true);
+        connect(&m_poll, &QTimer::timeout, this, [this] { answer(); });
+        m_poll.start(10);
+    }
+    ~ReturnKeyOnBoxes() override { platform::Dialogs::setShowWithoutScreen(false); }
+    QStringList texts;
+
+private:
+    void answer()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || box == m_answered)
+            return;
+        m_answered = box;
+        texts.append(box->text());
+        QWidget *button = box->defaultButton() ? static_cast<QWidget *>(box->defaultButton()) : box;
+        button->setFocus();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(button, &press);
+        QTimer::singleShot(0, m_focusAfterwards, [target = m_focusAfterwards] {
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(target, &release);
+        });
+    }
+    QWidget *m_focusAfterwards;
+    QPointer<QMessageBox> m_answered;
+    QTimer m_poll;
+};
+
+// One key press does one thing: Return on a button starts its command once,
+// and the Return that closes the command's message box does not reach the
+// button again (the download would start over, or the box come back).
+TEST_F(DownloadTest, ReturnOnEachMessageBoxClosesItAndNothingElse)
+{
+    const auto pressReturn = [](QWidget *button) {
+        for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent key(type, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(button, &key);
+        }
+        for (int i = 0; i < 10; ++i) // let a wrongly delivered release act
+            QCoreApplication::processEvents();
+    };
+    const QString stored = QDir(folder.path()).filePath("tone3s-128k.mp3");
+    struct Case {
+        const char *what;
+        std::function<void()> prepare;
+        QString text;
+    } cases[] = {
+        {"success", [&] { QFile::remove(stored); }, QStringLiteral("다운로드 완료\r\n파일 경로 : ") + stored},
+        {"replace question (No is the default)", [] {},
+         QStringLiteral("같은 이름의 파일이 이미 있습니다.\r\n") + stored + QStringLiteral("\r\n새 파일로 바꿀까요?")},
+        {"failure", [&] { QFile::remove(stored); w->DownURL = url("/files/missing.mp3"); }, QStringLiteral("다운로드 실패.\r\nHTTP 404")},
+        {"no folder", [&] { w->txtPath->setText(folder.filePath("gone")); },
+         QStringLiteral("저장할 폴더가 없습니다.\r\n") + folder.filePath("gone")},
+    };
+    w->ReadyDown(url("/files/tone3s-128k.mp3"));
+    platform::Dialogs::setMessageAnswer({}); // real boxes, answered by key presses
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        c.prepare();
+        ReturnKeyOnBoxes boxes(w->CandyButton1);
+        w->CandyButton1->setFocus();
+        pressReturn(w->CandyButton1);
+        // A leaked release would click again: a second box (the replace
+        // question, the same failure or the same refusal) would show.
+        EXPECT_EQ(boxes.texts, QStringList{c.text}) << boxes.texts.join('|').toStdString();
+    }
 }
 
 class FolderSettingTest : public ::testing::Test {

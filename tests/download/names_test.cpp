@@ -24,9 +24,37 @@ TEST(DefaultNumberText, Cases)
     };
     for (const Case &c : cases)
         EXPECT_EQ(download::defaultNumberText(c.value), c.text) << c.value;
-    // The size label keeps six characters: the exponent of a tiny size is lost.
-    EXPECT_EQ(download::defaultNumberText(3715350 / 1024.0 / 1024.0).left(6), "3.5432");
-    EXPECT_EQ(download::defaultNumberText(100 / 1024.0 / 1024.0).left(6), "9.5367");
+}
+
+TEST(MegabyteText, SixCharactersAndNoCutExponent)
+{
+    const struct {
+        qint64 bytes;
+        const char *text;
+    } cases[] = {
+        {3715350, "3.5432"}, {0, "0"}, {17, "0.0000"}, {100, "0.0000"}, {105, "0.0001"}, {1048576, "1"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(download::megabyteText(c.bytes), c.text) << c.bytes;
+}
+
+TEST(ProposedFileName, Utf8EscapesAreReadAsUtf8AndTheRestAsTheKoreanCodePage)
+{
+    const struct {
+        const char *undecoded;
+        QString shown;
+    } cases[] = {
+        {"%EB%B4%84.mp3", QStringLiteral("봄.mp3")},                  // UTF-8, as blogs escape today
+        {"%B3%EB%B7%A1.mp3", QStringLiteral("노래.mp3")},             // not UTF-8: the Korean code page
+        {"a%20b.mp3", QStringLiteral("a b.mp3")},                      // ASCII only: as before
+        {"%G1.mp3", QStringLiteral("%G1.mp3")},                        // not decodable: as it is
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.undecoded);
+        EXPECT_EQ(download::proposedFileName(QString::fromLatin1(c.undecoded)), c.shown);
+    }
+    // A cut UTF-8 sequence is no UTF-8: the code page reads one character.
+    EXPECT_EQ(download::proposedFileName("%EB%B4.mp3").size(), 5);
 }
 
 TEST(RoundHalfEven, Cases)

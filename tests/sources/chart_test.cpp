@@ -4,6 +4,8 @@
 #include "sources/endpoints.h"
 #include "support/sim_fixture.h"
 
+#include <QElapsedTimer>
+
 using namespace testsupport;
 
 namespace {
@@ -153,7 +155,26 @@ TEST_F(PageHostTest, FailedLoadsEndBusyWithEmptyDocument)
     host.Navigate(sources::ChartURL());
     EXPECT_TRUE(waitUntil([&] { return !host.Busy(); }, 1400)); // well before the 1.5 s answer
     EXPECT_TRUE(host.Document().isEmpty());
-    EXPECT_EQ(host.lastError(), "time-out");
+    EXPECT_EQ(host.lastError(), QStringLiteral("시간 초과 (0.3초)"));
+}
+
+// Gumbo's time grows with the square of the nesting depth: a build is given
+// up at its deadline (and everything it had allocated freed), while a deep
+// but affordable page is read without recursion.
+TEST(HtmlDocumentBuild, DeepNestingIsReadOrGivenUpInTime)
+{
+    const QString deep = QStringLiteral("<div>").repeated(3000) + QStringLiteral("<a href=/x>깊은 곳</a>");
+    const auto doc = platform::HtmlDocument::parse(deep, QUrl("http://h/"), QDeadlineTimer(QDeadlineTimer::Forever));
+    ASSERT_TRUE(doc);
+    const auto anchors = doc->getElementsByTagName("a");
+    ASSERT_EQ(anchors.size(), 1);
+    EXPECT_EQ(anchors[0].outerText(), QStringLiteral("깊은 곳"));
+    EXPECT_EQ(doc->getElementsByTagName("div").size(), 3000);
+
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(platform::HtmlDocument::parse(QStringLiteral("<div>").repeated(100000), QUrl(), QDeadlineTimer(300)));
+    EXPECT_LT(clock.elapsed(), 2000);
 }
 
 } // namespace

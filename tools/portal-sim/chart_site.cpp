@@ -7,7 +7,9 @@
 // Variants: rows98 (two songs missing), nodate (no date span), artistfirst
 // (an artist anchor before any title), twoartists (a second artist anchor after
 // the first title), both (one anchor that is title and artist at once),
-// slow (answers after 1.5 s), fail (HTTP 500).
+// slow (answers after 1.5 s), deepnest (100,000 unclosed <div> tags before the
+// chart, which takes an HTML parser minutes). The server's own failures
+// (fail, hang, drip, reset) apply too.
 #include "portal.h"
 
 namespace portalsim {
@@ -46,6 +48,8 @@ QString chartPage(const Request &req, const PortalOptions &options)
     if (!req.hasVariant("nodate"))
         html += QStringLiteral("<span class=list_date>%1</span> <span class=\"list_date\">%2</span>\n")
                     .arg(htmlEscape(options.chartDate), QStringLiteral("이전 집계"));
+    if (req.hasVariant("deepnest"))
+        html += QStringLiteral("<div>").repeated(100000);
     html += QStringLiteral("</div>\n<table class=list_table summary=\"실시간 차트\">\n<tr><th>순위<th>곡명<th>아티스트\n");
     if (req.hasVariant("artistfirst"))
         html += QStringLiteral("<tr class=ad><td><td><td><a href=/artist.asp?artist_id=1 class=art>광고 아티스트</a>\n");
@@ -73,11 +77,6 @@ void installChartSite(HttpServer &server, const PortalOptions &options)
 {
     server.route("/chart/chart_realtime_list.asp", [options](const Request &req) {
         Response r;
-        if (req.hasVariant("fail")) {
-            r.status = 500;
-            r.body = "server error";
-            return r;
-        }
         r.body = toCp949(chartPage(req, options));
         if (req.hasVariant("slow"))
             r.delayMs = 1500;

@@ -329,7 +329,34 @@ Response HttpServer::handle(const Request &request)
     for (const RouteEntry &r : m_routes)
         if (request.path.startsWith(r.prefix) && (!best || r.prefix.size() > best->prefix.size()))
             best = &r;
-    return best ? best->handler(request) : Response::notFound();
+    Response response = best ? best->handler(request) : Response::notFound();
+    applyMisbehaviour(request, response);
+    return response;
+}
+
+// Failures any address can be asked for with a variant, on top of what its
+// route answers: fail (HTTP 500), hang (no answer for ten minutes), drip (the
+// body at the slowest rate), truncated and reset (the body stops half-way,
+// closed or reset), rateN (the body at N KB/s).
+void HttpServer::applyMisbehaviour(const Request &request, Response &r)
+{
+    if (request.hasVariant("fail")) {
+        r = Response();
+        r.status = 500;
+        r.body = "server error";
+    }
+    if (request.hasVariant("hang"))
+        r.delayMs = 10 * 60 * 1000;
+    if (request.hasVariant("drip"))
+        r.bytesPerSecond = 1;
+    // rateN: the body at N KB per second.
+    for (const QByteArray &v : request.variants)
+        if (v.startsWith("rate") && v.mid(4).toInt() > 0)
+            r.bytesPerSecond = v.mid(4).toInt() * 1024;
+    if ((request.hasVariant("truncated") || request.hasVariant("reset")) && r.cutAfter < 0)
+        r.cutAfter = r.bodySize() / 2;
+    if (request.hasVariant("reset"))
+        r.resetAtCut = true;
 }
 
 } // namespace portalsim

@@ -81,6 +81,7 @@ public:
     Response handle(const Request &request);
 
 private:
+    static void applyMisbehaviour(const Request &request, Response &r);
     struct RouteEntry {
         QByteArray prefix;
         Handler handler;

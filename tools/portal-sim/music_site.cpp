@@ -188,21 +188,11 @@ QByteArray contentTypeOf(const QString &name)
 Response serveFile(const Request &req, const QByteArray &prefix)
 {
     Response r;
-    if (req.hasVariant("fail")) {
-        r.status = 500;
-        r.body = "server error";
-        return r;
-    }
     if (req.hasVariant("redirect") || req.hasVariant("loop")) {
         r.status = 302;
         r.body = "moved";
         const QByteArray target = req.hasVariant("loop") ? req.target : req.path;
         r.extraHeaders.append({"Location", target});
-        return r;
-    }
-    if (req.hasVariant("hang")) {
-        r.delayMs = 10 * 60 * 1000;
-        r.body = "late";
         return r;
     }
 
@@ -234,10 +224,6 @@ Response serveFile(const Request &req, const QByteArray &prefix)
     }
 
     const qint64 size = r.bodySize();
-    if (req.hasVariant("truncated") || req.hasVariant("reset"))
-        r.cutAfter = size / 2;
-    if (req.hasVariant("reset"))
-        r.resetAtCut = true;
     if (req.hasVariant("longer"))
         r.announcedLength = size + 4096;
     if (req.hasVariant("nolength"))

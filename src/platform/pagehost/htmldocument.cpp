@@ -1,22 +1,109 @@
 #include "platform/pagehost/htmldocument.h"
 
 #include <QStringDecoder>
+#include <csetjmp>
+#include <cstddef>
+#include <cstdlib>
 #include <gumbo.h>
+#include <vector>
 
 namespace platform {
 
+// Every block gumbo asks for is linked into one list, so that a parse given up
+// half-way (its time ran out) and a finished tree are both freed in one flat
+// pass: gumbo's own tree destruction recurses once per nesting level, which a
+// deeply nested page turns into a stack overflow.
+class GumboArena {
+public:
+    GumboArena() = default;
+    ~GumboArena()
+    {
+        while (m_head.next != &m_head)
+            release(m_head.next);
+    }
+    GumboArena(const GumboArena &) = delete;
+    GumboArena &operator=(const GumboArena &) = delete;
+
+    // Parses with this arena; false when the deadline passed or memory ran
+    // out first (everything allocated so far stays owned by the arena).
+    bool parse(const QByteArray &utf8, QDeadlineTimer deadline, GumboOutput *&output)
+    {
+        GumboOptions options = kGumboDefaultOptions;
+        options.allocator = &GumboArena::allocate;
+        options.deallocator = &GumboArena::deallocate;
+        options.userdata = this;
+        // Each recorded parse error copies the stack of open elements: on a
+        // page of unclosed tags that is quadratic memory. Nothing reads them.
+        options.max_errors = 0;
+        m_deadline = deadline;
+        m_abort = &m_jump;
+        // gumbo is plain C: leaving it by longjmp skips no destructor, and
+        // every block it holds is in the arena's list.
+        if (setjmp(m_jump) != 0) {
+            m_abort = nullptr;
+            return false;
+        }
+        output = gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
+        m_abort = nullptr;
+        return true;
+    }
+
+private:
+    struct alignas(std::max_align_t) Block {
+        Block *prev;
+        Block *next;
+    };
+
+    static void *allocate(void *userdata, size_t size)
+    {
+        auto *arena = static_cast<GumboArena *>(userdata);
+        // The clock is read once every 256 allocations: a tag costs a few.
+        if ((++arena->m_calls & 0xff) == 0 && arena->m_abort && arena->m_deadline.hasExpired())
+            std::longjmp(*arena->m_abort, 1);
+        auto *block = static_cast<Block *>(std::malloc(sizeof(Block) + size));
+        if (!block) {
+            if (arena->m_abort)
+                std::longjmp(*arena->m_abort, 1);
+            std::abort(); // gumbo cannot take a failed allocation
+        }
+        block->prev = &arena->m_head;
+        block->next = arena->m_head.next;
+        arena->m_head.next->prev = block;
+        arena->m_head.next = block;
+        return block + 1;
+    }
+
+    static void deallocate(void *userdata, void *ptr)
+    {
+        if (ptr)
+            static_cast<GumboArena *>(userdata)->release(static_cast<Block *>(ptr) - 1);
+    }
+
+    void release(Block *block)
+    {
+        block->prev->next = block->next;
+        block->next->prev = block->prev;
+        std::free(block);
+    }
+
+    Block m_head{&m_head, &m_head};
+    std::jmp_buf m_jump;
+    std::jmp_buf *m_abort = nullptr;
+    QDeadlineTimer m_deadline;
+    unsigned m_calls = 0;
+};
+
 class HtmlDocumentData {
 public:
-    HtmlDocumentData(const QString &html, const QUrl &url) : utf8(html.toUtf8()), baseUrl(url)
-    {
-        output = gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(), size_t(utf8.size()));
-    }
-    ~HtmlDocumentData() { gumbo_destroy_output(&kGumboDefaultOptions, output); }
+    HtmlDocumentData(const QString &html, const QUrl &url) : utf8(html.toUtf8()), baseUrl(url) {}
     HtmlDocumentData(const HtmlDocumentData &) = delete;
     HtmlDocumentData &operator=(const HtmlDocumentData &) = delete;
 
+    bool build(QDeadlineTimer deadline) { return arena.parse(utf8, deadline, output); }
+
     QByteArray utf8; // gumbo's tree points into this text
     QUrl baseUrl;
+    GumboArena arena; // owns the tree; declared after utf8 so it goes first
     GumboOutput *output = nullptr;
 };
 
@@ -29,36 +116,63 @@ const GumboAttribute *findAttribute(const GumboNode *node, const char *name)
     return gumbo_get_attribute(&node->v.element.attributes, name);
 }
 
-void appendText(const GumboNode *node, QString &out)
+const GumboVector *childrenOf(const GumboNode *node)
 {
-    if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE || node->type == GUMBO_NODE_CDATA) {
-        out += QString::fromUtf8(node->v.text.text);
-        return;
-    }
-    if (node->type != GUMBO_NODE_ELEMENT)
-        return;
-    const GumboTag tag = node->v.element.tag;
-    if (tag == GUMBO_TAG_SCRIPT || tag == GUMBO_TAG_STYLE || tag == GUMBO_TAG_NOSCRIPT)
-        return;
-    if (tag == GUMBO_TAG_BR)
-        out += ' ';
-    const GumboVector &children = node->v.element.children;
-    for (unsigned i = 0; i < children.length; ++i)
-        appendText(static_cast<const GumboNode *>(children.data[i]), out);
+    if (node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE)
+        return &node->v.element.children;
+    if (node->type == GUMBO_NODE_DOCUMENT)
+        return &node->v.document.children;
+    return nullptr;
 }
 
-void collect(const GumboNode *node, GumboTag tag, const QByteArray &name, QList<const GumboNode *> &out)
+// Walks the tree below root in document order without recursion (a page may
+// nest tens of thousands of levels); visit answers whether to enter a node.
+template <typename Visit>
+void walk(const GumboNode *root, Visit visit)
 {
-    if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE)
-        return;
-    const GumboElement &e = node->v.element;
-    const bool match = tag != GUMBO_TAG_UNKNOWN
-                           ? e.tag == tag
-                           : (e.tag == GUMBO_TAG_UNKNOWN && gumbo_normalized_tagname(e.tag) == name);
-    if (match)
-        out.append(node);
-    for (unsigned i = 0; i < e.children.length; ++i)
-        collect(static_cast<const GumboNode *>(e.children.data[i]), tag, name, out);
+    std::vector<const GumboNode *> pending{root};
+    while (!pending.empty()) {
+        const GumboNode *node = pending.back();
+        pending.pop_back();
+        if (!visit(node))
+            continue;
+        if (const GumboVector *children = childrenOf(node))
+            for (unsigned i = children->length; i-- > 0;)
+                pending.push_back(static_cast<const GumboNode *>(children->data[i]));
+    }
+}
+
+void appendText(const GumboNode *root, QString &out)
+{
+    walk(root, [&out](const GumboNode *node) {
+        if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE || node->type == GUMBO_NODE_CDATA) {
+            out += QString::fromUtf8(node->v.text.text);
+            return false;
+        }
+        if (node->type != GUMBO_NODE_ELEMENT)
+            return false;
+        const GumboTag tag = node->v.element.tag;
+        if (tag == GUMBO_TAG_SCRIPT || tag == GUMBO_TAG_STYLE || tag == GUMBO_TAG_NOSCRIPT)
+            return false;
+        if (tag == GUMBO_TAG_BR)
+            out += ' ';
+        return true;
+    });
+}
+
+void collect(const GumboNode *root, GumboTag tag, const QByteArray &name, QList<const GumboNode *> &out)
+{
+    walk(root, [&](const GumboNode *node) {
+        if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE)
+            return false;
+        const GumboElement &e = node->v.element;
+        const bool match = tag != GUMBO_TAG_UNKNOWN
+                               ? e.tag == tag
+                               : (e.tag == GUMBO_TAG_UNKNOWN && gumbo_normalized_tagname(e.tag) == name);
+        if (match)
+            out.append(node);
+        return true;
+    });
 }
 
 } // namespace
@@ -105,8 +219,16 @@ HtmlDocument::HtmlDocument() = default;
 
 HtmlDocument HtmlDocument::parse(const QString &html, const QUrl &baseUrl)
 {
+    return parse(html, baseUrl, QDeadlineTimer(QDeadlineTimer::Forever)).value_or(HtmlDocument());
+}
+
+std::optional<HtmlDocument> HtmlDocument::parse(const QString &html, const QUrl &baseUrl, QDeadlineTimer deadline)
+{
+    auto data = std::make_shared<HtmlDocumentData>(html, baseUrl);
+    if (!data->build(deadline))
+        return std::nullopt;
     HtmlDocument doc;
-    doc.m_data = std::make_shared<const HtmlDocumentData>(html, baseUrl);
+    doc.m_data = std::move(data);
     return doc;
 }
 

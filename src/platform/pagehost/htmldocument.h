@@ -2,10 +2,12 @@
 // The document model of a loaded page: a real HTML5 tree (gumbo) with the few
 // read operations the program needs. Elements stay valid as long as any copy
 // of them or of their document is alive.
+#include <QDeadlineTimer>
 #include <QList>
 #include <QString>
 #include <QUrl>
 #include <memory>
+#include <optional>
 
 struct GumboInternalNode;
 
@@ -41,6 +43,9 @@ public:
     HtmlDocument(); // an empty document: no elements
     // Parses already decoded page text; relative addresses resolve against baseUrl.
     static HtmlDocument parse(const QString &html, const QUrl &baseUrl);
+    // The same, given up (nothing) when the tree is not built by the deadline:
+    // some tag soup takes the parser time that grows with the square of its depth.
+    static std::optional<HtmlDocument> parse(const QString &html, const QUrl &baseUrl, QDeadlineTimer deadline);
 
     QUrl url() const;
     bool isEmpty() const { return !m_data; }

@@ -1,9 +1,13 @@
 #include "platform/pagehost/pagehost.h"
 
+#include "platform/neterror.h"
+
+#include <QFutureWatcher>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace platform {
 
@@ -18,7 +22,7 @@ PageHost::PageHost(QObject *parent)
     m_timeout->setSingleShot(true);
     connect(m_timeout, &QTimer::timeout, this, [this] {
         if (m_reply) {
-            m_lastError = QStringLiteral("time-out");
+            m_lastError = timeoutText(m_timeoutMs);
             m_reply->abort();
         }
     });
@@ -26,20 +30,31 @@ PageHost::PageHost(QObject *parent)
 
 PageHost::~PageHost()
 {
+    abandonRunningLoad();
+}
+
+// A reply still coming is aborted; a document still being built is left to
+// finish on its worker, which drops it (the watcher that would take it is gone).
+void PageHost::abandonRunningLoad()
+{
+    m_timeout->stop();
     if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
+        QNetworkReply *old = m_reply;
+        m_reply = nullptr;
+        old->disconnect(this);
+        old->abort();
+        old->deleteLater();
+    }
+    if (m_build) {
+        m_build->disconnect(this);
+        m_build->deleteLater();
+        m_build = nullptr;
     }
 }
 
 void PageHost::Navigate(const QString &url)
 {
-    if (m_reply) {
-        QNetworkReply *old = m_reply;
-        old->disconnect(this);
-        old->abort();
-        old->deleteLater();
-    }
+    abandonRunningLoad();
     m_busy = true;
     m_lastError.clear();
     m_lastStatus = 0;
@@ -49,9 +64,11 @@ void PageHost::Navigate(const QString &url)
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray("Mozilla/5.0 (compatible; Sorimba 2)"));
     QNetworkReply *reply = m_network->get(request);
     m_reply = reply;
-    connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received, qint64) {
-        if (received > kMaxPageBytes)
+    connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 received, qint64) {
+        if (received > kMaxPageBytes) {
+            m_lastError = QStringLiteral("페이지가 너무 큼");
             reply->abort();
+        }
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { finish(reply); });
     m_timeout->start(m_timeoutMs);
@@ -59,21 +76,48 @@ void PageHost::Navigate(const QString &url)
 
 void PageHost::finish(QNetworkReply *reply)
 {
-    m_timeout->stop();
     reply->deleteLater();
     if (reply != m_reply)
         return;
+    m_timeout->stop();
     m_reply = nullptr;
     m_lastStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() != QNetworkReply::NoError) {
-        if (m_lastError.isEmpty())
-            m_lastError = reply->errorString();
-        m_document = HtmlDocument();
-    } else {
-        const QByteArray bytes = reply->readAll();
-        const QByteArray contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
-        m_document = HtmlDocument::parse(decodePageBytes(bytes, contentType), reply->url());
+    if (reply->error() != QNetworkReply::NoError || m_lastStatus >= 400) {
+        const QString cause = !m_lastError.isEmpty()
+                                  ? m_lastError
+                                  : networkErrorText(reply->error(), m_lastStatus, reply->errorString());
+        complete(HtmlDocument(), cause);
+        return;
     }
+    startBuild(reply->readAll(), reply->header(QNetworkRequest::ContentTypeHeader).toByteArray(), reply->url());
+}
+
+void PageHost::startBuild(const QByteArray &bytes, const QByteArray &contentType, const QUrl &url)
+{
+    m_build = new BuildWatcher(this);
+    BuildWatcher *watcher = m_build;
+    const int limitMs = m_buildLimitMs;
+    connect(watcher, &BuildWatcher::finished, this, [this, watcher, limitMs] {
+        watcher->deleteLater();
+        if (watcher != m_build)
+            return;
+        m_build = nullptr;
+        const std::optional<HtmlDocument> built = watcher->result();
+        if (built)
+            complete(*built, QString());
+        else
+            complete(HtmlDocument(), QStringLiteral("페이지 처리 시간 초과 (%1초)").arg((limitMs + 500) / 1000));
+    });
+    watcher->setFuture(QtConcurrent::run([bytes, contentType, url, limitMs]() -> std::optional<HtmlDocument> {
+        QDeadlineTimer deadline(limitMs);
+        return HtmlDocument::parse(decodePageBytes(bytes, contentType), url, deadline);
+    }));
+}
+
+void PageHost::complete(const HtmlDocument &document, const QString &error)
+{
+    m_document = document;
+    m_lastError = error;
     m_busy = false;
     emit documentComplete();
 }

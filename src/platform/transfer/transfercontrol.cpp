@@ -1,5 +1,7 @@
 #include "platform/transfer/transfercontrol.h"
 
+#include "platform/neterror.h"
+
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -147,7 +149,7 @@ void TransferControl::onFinished()
         return;
     const QNetworkReply::NetworkError error = m_reply->error();
     if (error == QNetworkReply::TooManyRedirectsError || error == QNetworkReply::InsecureRedirectError) {
-        fail(m_reply->errorString());
+        fail(networkErrorText(error, 0, m_reply->errorString()));
         return;
     }
     if (m_state == State::Connecting && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
@@ -156,7 +158,7 @@ void TransferControl::onFinished()
     }
     if (error != QNetworkReply::NoError) {
         // Bytes that arrived before a reset or a cut stay readable.
-        fail(m_reply->errorString());
+        fail(networkErrorText(error, 0, m_reply->errorString()));
         return;
     }
     if (m_state == State::Connecting) {
@@ -181,8 +183,7 @@ void TransferControl::onStall()
         return;
     }
     const bool connecting = m_state == State::Connecting;
-    fail(connecting ? QStringLiteral("응답 시간 초과 (%1 ms)").arg(m_timeoutMs)
-                    : QStringLiteral("전송이 멈췄습니다 (%1 ms)").arg(m_timeoutMs));
+    fail(connecting ? timeoutText(m_timeoutMs) : QStringLiteral("전송이 멈춤 (%1초)").arg((m_timeoutMs + 500) / 1000));
     // The reply is kept (without its signals) so that the bytes that came stay
     // readable; the next Execute() or Cancel() closes the connection.
     m_reply->disconnect(this);
@@ -196,8 +197,8 @@ bool TransferControl::headArrived()
     m_httpStatus = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     m_url = m_reply->url();
     if (m_httpStatus >= 300) {
-        const QString reason = m_reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        fail(QStringLiteral("HTTP %1 %2").arg(m_httpStatus).arg(reason).trimmed());
+        fail(m_httpStatus >= 400 ? networkErrorText(QNetworkReply::NoError, m_httpStatus)
+                                 : QStringLiteral("이동할 주소가 없는 응답 HTTP %1").arg(m_httpStatus));
         dropReply();
         return false;
     }

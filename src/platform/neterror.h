@@ -1,0 +1,16 @@
+#pragma once
+// One place that turns a transport failure into the short Korean cause the
+// windows show after their own message ("차트를 불러오지 못했습니다 (연결 거부)").
+#include <QNetworkReply>
+#include <QString>
+
+namespace platform {
+
+// The cause of a failed request: the network error, or an HTTP status of 400
+// or more when the server answered with one.
+QString networkErrorText(QNetworkReply::NetworkError error, int httpStatus, const QString &detail = {});
+
+// The cause when the request was given up after `ms` milliseconds.
+QString timeoutText(int ms);
+
+} // namespace platform

@@ -33,10 +33,19 @@ QString networkErrorText(QNetworkReply::NetworkError error, int httpStatus, cons
     }
 }
 
+QString secondsText(int ms)
+{
+    return ms >= 1000 ? QString::number((ms + 500) / 1000) : QString::number(ms / 1000.0, 'f', 1);
+}
+
 QString timeoutText(int ms)
 {
-    const QString seconds = ms >= 1000 ? QString::number((ms + 500) / 1000) : QString::number(ms / 1000.0, 'f', 1);
-    return QStringLiteral("시간 초과 (%1초)").arg(seconds);
+    return QStringLiteral("%1초 동안 응답 없음").arg(secondsText(ms));
+}
+
+QString deadlineText(int ms)
+{
+    return QStringLiteral("%1초 안에 다 받지 못함").arg(secondsText(ms));
 }
 
 } // namespace platform

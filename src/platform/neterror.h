@@ -10,7 +10,11 @@ namespace platform {
 // or more when the server answered with one.
 QString networkErrorText(QNetworkReply::NetworkError error, int httpStatus, const QString &detail = {});
 
-// The cause when the request was given up after `ms` milliseconds.
+// Seconds for a cause: whole seconds, or one decimal under a second.
+QString secondsText(int ms);
+// The cause when nothing arrived for `ms` milliseconds.
 QString timeoutText(int ms);
+// The cause when the whole answer had not arrived `ms` milliseconds after asking.
+QString deadlineText(int ms);
 
 } // namespace platform

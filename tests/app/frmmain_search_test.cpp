@@ -125,8 +125,8 @@ TEST_F(SearchTest, FailedSearchKeepsThePageAndSaysWhy)
     } cases[] = {
         {"", QStringLiteral("연결 거부")},
         {"fail", QStringLiteral("서버 오류 HTTP 500")},
-        {"hang", QStringLiteral("시간 초과 (1초)")},
-        {"drip", QStringLiteral("시간 초과 (1초)")},
+        {"hang", QStringLiteral("1초 안에 다 받지 못함")},
+        {"drip", QStringLiteral("1초 안에 다 받지 못함")},
     };
     w.txtKeyword->setText("abc");
     w.SearchPage = 1;

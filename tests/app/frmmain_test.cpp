@@ -4,6 +4,7 @@
 #include "support/sim_fixture.h"
 
 #include <QElapsedTimer>
+#include <cstdio>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
@@ -137,9 +138,9 @@ TEST_F(MainWindowTest, FailedChartLoadsAreToldInTheDateLine)
     } cases[] = {
         {"", QStringLiteral("연결 거부"), 1500},
         {"fail", QStringLiteral("서버 오류 HTTP 500"), 1500},
-        {"hang", QStringLiteral("시간 초과 (2초)"), 3000},
-        {"drip", QStringLiteral("시간 초과 (2초)"), 3000},
-        {"deepnest", QStringLiteral("페이지 처리 시간 초과 (2초)"), 3500},
+        {"hang", QStringLiteral("2초 안에 다 받지 못함"), 3000},
+        {"drip", QStringLiteral("2초 안에 다 받지 못함"), 3000},
+        {"deepnest", QStringLiteral("페이지를 처리하는 데 2초를 넘김"), 3500},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.variants);
@@ -164,6 +165,25 @@ TEST_F(MainWindowTest, FailedChartLoadsAreToldInTheDateLine)
         EXPECT_FALSE(w.picWork->isVisibleTo(&w));
         EXPECT_EQ(w.lstTop->topLevelItemCount(), 0);
         EXPECT_LE(portal.server().requests().size(), 1); // no reload after a failure
+    }
+}
+
+// Run by hand: the time from start to the chart's failure line with the
+// program's own budget, for a refused and a hanging chart host.
+TEST_F(MainWindowTest, DISABLED_ChartFailureTimesWithTheFullBudget)
+{
+    for (const char *variants : {"", "hang"}) {
+        if (*variants)
+            pointHostsAt(portal.baseUrl(), variants);
+        else
+            pointHostsAt("http://127.0.0.1:1");
+        QElapsedTimer clock;
+        clock.start();
+        app::frmMain w;
+        w.Load();
+        std::printf("%s: %lld ms to \"%s\"\n", *variants ? variants : "refused", clock.elapsed(),
+                    qPrintable(w.capTime->caption()));
+        EXPECT_LT(clock.elapsed(), 35000);
     }
 }
 

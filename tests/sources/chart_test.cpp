@@ -155,7 +155,7 @@ TEST_F(PageHostTest, FailedLoadsEndBusyWithEmptyDocument)
     host.Navigate(sources::ChartURL());
     EXPECT_TRUE(waitUntil([&] { return !host.Busy(); }, 1400)); // well before the 1.5 s answer
     EXPECT_TRUE(host.Document().isEmpty());
-    EXPECT_EQ(host.lastError(), QStringLiteral("시간 초과 (0.3초)"));
+    EXPECT_EQ(host.lastError(), QStringLiteral("0.3초 안에 다 받지 못함"));
 }
 
 // Gumbo's time grows with the square of the nesting depth: a build is given

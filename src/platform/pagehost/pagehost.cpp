@@ -22,7 +22,7 @@ PageHost::PageHost(QObject *parent)
     m_timeout->setSingleShot(true);
     connect(m_timeout, &QTimer::timeout, this, [this] {
         if (m_reply) {
-            m_lastError = timeoutText(m_timeoutMs);
+            m_lastError = deadlineText(m_timeoutMs);
             m_reply->abort();
         }
     });
@@ -106,7 +106,7 @@ void PageHost::startBuild(const QByteArray &bytes, const QByteArray &contentType
         if (built)
             complete(*built, QString());
         else
-            complete(HtmlDocument(), QStringLiteral("페이지 처리 시간 초과 (%1초)").arg((limitMs + 500) / 1000));
+            complete(HtmlDocument(), QStringLiteral("페이지를 처리하는 데 %1초를 넘김").arg(secondsText(limitMs)));
     });
     watcher->setFuture(QtConcurrent::run([bytes, contentType, url, limitMs]() -> std::optional<HtmlDocument> {
         QDeadlineTimer deadline(limitMs);

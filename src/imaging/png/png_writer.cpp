@@ -150,7 +150,7 @@ bool toDate(const QVariant &v, QDateTime &out)
         return acceptableDate(out);
     case QMetaType::QString: {
         const QString s = v.toString().trimmed();
-        for (const char *format : {"yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm",
+        for (const char *format : {"yyyy-MM-dd'T'HH:mm:ss", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd'T'HH:mm",
                                    "yyyy-MM-dd HH:mm", "yyyy-MM-dd"}) {
             out = QDateTime::fromString(s, QLatin1String(format));
             if (acceptableDate(out))
@@ -164,7 +164,7 @@ bool toDate(const QVariant &v, QDateTime &out)
     }
 }
 
-const char *kTimeFormat = "yyyy-MM-ddTHH:mm:ss";
+const char *kTimeFormat = "yyyy-MM-dd'T'HH:mm:ss";
 
 // ---- pixels ---------------------------------------------------------------
 

@@ -4,6 +4,7 @@
 #include "png_fixture.h"
 
 #include "imaging/c32bppDIB.h"
+#include "imaging/png/png_writer.h"
 
 #include <QString>
 #include <gtest/gtest.h>

@@ -151,8 +151,8 @@ TEST(PngWriter, TransparencyNeedingAlphaGivesUnpremultipliedColourType6)
 TEST(PngWriter, FilterModes)
 {
     // A grey picture (one byte per pixel) and a true-colour one.
-    std::vector<Bgra> greyPx = {grey(200), grey(200), grey(200), grey(200), grey(200), grey(200),
-                                grey(200), grey(200), grey(0),   grey(1),   grey(2),   grey(3)};
+    std::vector<Bgra> greyPx = {grey(0), grey(0), grey(0), grey(5), grey(0), grey(0),
+                                grey(0), grey(5), grey(0), grey(1), grey(2), grey(3)};
     struct Case {
         int mode;
         bool trueColour;
@@ -162,9 +162,10 @@ TEST(PngWriter, FilterModes)
         {0, false, {0, 0, 0}}, {0, true, {4, 4, 4}},  {7, false, {0, 0, 0}}, {7, true, {4, 4, 4}},
         {-1, true, {4, 4, 4}}, {1, true, {0, 0, 0}}, {2, true, {1, 1, 1}},   {3, true, {2, 2, 2}},
         {4, false, {3, 3, 3}}, {5, false, {4, 4, 4}},
-        // Adaptive: Sub beats None on the flat first row; on the repeated row
-        // Up costs 0, and Paeth, also 0, wins the tie; the ramp wants Sub.
-        {6, false, {1, 4, 1}},
+        // Adaptive, where a later filter wins a tie: Sub ties None on the first
+        // row (5 each); on the repeated row Up and Paeth cost 0 (counted as 1);
+        // on the ramp Average ties Sub (3 each).
+        {6, false, {1, 4, 3}},
     };
     for (const Case &c : cases) {
         c32bppDIB dib;

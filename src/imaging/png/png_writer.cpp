@@ -400,10 +400,10 @@ struct TempFile {
 
     bool create(const QString &target)
     {
-        const QFileInfo info(target);
-        const QString base = info.absolutePath() + QLatin1String("/.") + info.fileName();
+        // A short name, so that a target name near the length limit still works.
+        const QString base = QFileInfo(target).absolutePath() + QLatin1String("/.png-");
         for (int attempt = 0; attempt < 16; ++attempt) {
-            name = base + QStringLiteral(".%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0'));
+            name = base + QStringLiteral("%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0'));
             const QByteArray path = QFile::encodeName(name);
             do {
                 fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -417,9 +417,12 @@ struct TempFile {
     }
     bool commit(const QString &target)
     {
+        // On the disk before it replaces the old file, so that a crash leaves
+        // one of the two whole.
+        const bool synced = ::fsync(fd) == 0;
         const int rc = ::close(fd);
         fd = -1;
-        if (rc != 0)
+        if (rc != 0 || !synced)
             return false;
         return ::rename(QFile::encodeName(name).constData(), QFile::encodeName(target).constData()) == 0;
     }

@@ -110,13 +110,16 @@ TEST(PngWriter, ColourFormFollowsThePixels)
         EXPECT_EQ(chunks[0].data[9], c.colourType) << c.name;
         const Chunk *plte = findChunk(chunks, "PLTE"), *trns = findChunk(chunks, "tRNS");
         EXPECT_EQ(plte != nullptr, c.plte != nullptr) << c.name;
-        if (plte && c.plte)
+        if (plte && c.plte) {
             EXPECT_EQ(plte->data, hex(c.plte)) << c.name;
+        }
         EXPECT_EQ(trns != nullptr, c.trns != nullptr) << c.name;
-        if (trns && c.trns)
+        if (trns && c.trns) {
             EXPECT_EQ(trns->data, hex(c.trns)) << c.name;
-        if (c.data)
+        }
+        if (c.data) {
             EXPECT_EQ(imageData(chunks, 64), hex(c.data)) << c.name;
+        }
         expectSamePixels(png, dib, c.name);
     }
 }
@@ -141,10 +144,9 @@ TEST(PngWriter, TransparencyNeedingAlphaGivesUnpremultipliedColourType6)
         c32bppDIB back;
         ASSERT_TRUE(pngtest::loadPng(encode(dib), back));
         const pngtest::Pixel p = pngtest::pixelAt(back, 19, 14);
-        if (odd.a == 128)
-            EXPECT_EQ(p, (pngtest::Pixel{9, 19, 29, 128}));   // 19, 39, 59 straight, premultiplied again
-        else
-            EXPECT_EQ(p, (pngtest::Pixel{0, 0, 0, 0}));
+        const pngtest::Pixel want = odd.a == 128 ? pngtest::Pixel{9, 19, 29, 128}   // 19, 39, 59 straight, premultiplied again
+                                                 : pngtest::Pixel{0, 0, 0, 0};
+        EXPECT_EQ(p, want);
     }
 }
 
@@ -266,8 +268,9 @@ TEST(PngWriter, BackgroundChunk)
         ASSERT_FALSE(chunks.empty()) << c.name;
         const Chunk *bkgd = findChunk(chunks, "bKGD"), *plte = findChunk(chunks, "PLTE");
         EXPECT_EQ(bkgd != nullptr, c.bkgd != nullptr) << c.name;
-        if (bkgd && c.bkgd)
+        if (bkgd && c.bkgd) {
             EXPECT_EQ(bkgd->data, hex(c.bkgd)) << c.name;
+        }
         EXPECT_EQ(plte ? plte->data.size() / 3 : 0, c.plteEntries) << c.name;
     }
 }

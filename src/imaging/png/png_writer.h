@@ -22,6 +22,9 @@
 namespace imaging {
 
 class c32bppDIB;
+namespace png {
+struct EncodeOptions;
+}
 
 // PNG property IDs: each ID is its own bit of the set mask.
 enum PngPropertyID : std::int32_t {
@@ -71,7 +74,7 @@ private:
         QString keyword;
         QString text;
     };
-    friend class PngEncoder;
+    png::EncodeOptions encodeOptions() const;
 
     std::uint32_t m_mask = 0;
     QString m_texts[10];   // slot = bit number of the standard ID

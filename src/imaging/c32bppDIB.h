@@ -14,7 +14,11 @@
 #include "imaging/bytearray.h"
 #include "platform/gdi/gdi.h"
 
+#include <QVariant>
+
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -146,6 +150,17 @@ public:
     // (end of effects)
 
     // ---- PNG encoder (c32bppDIB_png.cpp) ------------------------------------
+    // Saves the image as PNG with the stored properties. An existing file is
+    // replaced only after the user agrees (when asked) and only once the new
+    // file is complete. False for an empty name, no image, or any failure.
+    bool SaveToFile_PNG(const QString &FileName, bool PromptOverwrite = true);
+    // outStream receives exactly the PNG bytes; false without image or on failure.
+    bool SaveToStream_PNG(ByteArray &outStream);
+    // Stores a PNG property (IDs in imaging/png/png_writer.h); no value removes
+    // it, ID -1 drops them all. LargeBlockCaption names a custom text (ID 1024).
+    bool PngPropertySet(std::int32_t PropertyID, const std::optional<QVariant> &PropertyValue = std::nullopt,
+                        const QString &LargeBlockCaption = {});
+    QVariant PngPropertyGet(std::int32_t PropertyID, const QString &LargeBlockCaption = {}) const;
     // (end of PNG encoder)
 
 private:
@@ -158,6 +173,11 @@ private:
     // (end of rendering and effects state)
 
     // PNG encoder state
+    struct PngWriterDeleter {
+        void operator()(class cPNGwriter *writer) const;
+    };
+    // The PNG properties; none until the first PngPropertySet with a value.
+    std::unique_ptr<cPNGwriter, PngWriterDeleter> m_pngWriter;
     // (end of PNG encoder state)
 
     bool m_highQuality = false;

@@ -124,6 +124,8 @@ void frmMain::buildControls()
     buildWorkPanel();
 
     connect(CandyButton1, &SkinButton::Click, picError, &QWidget::hide);
+    lstTop->installEventFilter(this);
+    lstResult->installEventFilter(this);
     connectCommands();
 }
 
@@ -240,12 +242,38 @@ void frmMain::endPageLoad()
 
 void frmMain::keyPressEvent(QKeyEvent *event)
 {
-    // Keys no control took reach the window: F5 loads the chart again.
-    if (event->key() == Qt::Key_F5 && !event->isAutoRepeat()) {
+    // Keys no control took reach the window: F5 loads the chart again and
+    // Escape closes the error panel.
+    if (event->isAutoRepeat()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (event->key() == Qt::Key_F5) {
         refreshTop();
         return;
     }
+    if (event->key() == Qt::Key_Escape && picError->isVisible()) {
+        picError->hide();
+        return;
+    }
     QWidget::keyPressEvent(event);
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    // Return on a selected row does what a double-click does: a chart row is
+    // searched, a result row opened. The press acts; its release does nothing.
+    if (event->type() == QEvent::KeyPress && (watched == lstTop || watched == lstResult)) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->isAutoRepeat()) {
+            if (watched == lstTop)
+                lstTop_DblClick();
+            else
+                lstResult_DblClick();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

@@ -1,8 +1,9 @@
 #include "controls/candybutton.h"
 
+#include "controls/accessibility.h"
+
 #include "controls/fonts.h"
 
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QBuffer>
 #include <QImageReader>
@@ -128,22 +129,12 @@ double fraction(int num, int den)
     return den ? double(num) / den : 0.0;
 }
 
-// Assistive tools see a push button named by its caption (set as the
-// widget's accessible name) rather than a plain panel.
-QAccessibleInterface *accessibleFactory(const QString &className, QObject *object)
-{
-    if ((className == QLatin1String("controls::CandyButton") || className == QLatin1String("controls::WindowButton"))
-        && object && object->isWidgetType())
-        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Button);
-    return nullptr;
-}
 } // namespace
 
 CandyButton::CandyButton(QWidget *parent)
     : QWidget(parent)
 {
-    static const bool accessibleInstalled = (QAccessible::installFactory(accessibleFactory), true);
-    Q_UNUSED(accessibleInstalled);
+    installAccessibility(); // a push button named by its caption
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAccessibleName(gdi::stripPrefix(m_caption));
@@ -646,6 +637,7 @@ void CandyButton::focusInEvent(QFocusEvent *e)
     m_focused = true;
     if (isEnabled() && !m_checked && !m_over)
         DrawButton(StateFocused);
+    update(); // the focus ring
 }
 
 void CandyButton::focusOutEvent(QFocusEvent *e)
@@ -655,6 +647,7 @@ void CandyButton::focusOutEvent(QFocusEvent *e)
     m_enterDown = false;
     if (isEnabled() && !m_checked)
         DrawButton(StateUp);
+    update();
 }
 
 void CandyButton::resizeEvent(QResizeEvent *)
@@ -682,6 +675,17 @@ void CandyButton::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     m_wdc.paint(p);
+    // The keyboard focus is marked on top of the face (the glossy styles draw
+    // the focused face like the resting one): a dotted ring inside the edge,
+    // light on dark faces and dark on light ones.
+    if (hasFocus() && isEnabled() && width() > 8 && height() > 8) {
+        const QColor face = QColor::fromRgb(m_wdc.image().pixel(width() / 2, height() / 2));
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(face.lightness() < 128 ? QColor(255, 255, 255, 200) : QColor(0, 0, 0, 170), 1, Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        const qreal radius = qMin(height() / 2 - 3, m_radius);
+        p.drawRoundedRect(QRectF(rect()).adjusted(3.5, 3.5, -3.5, -3.5), radius, radius);
+    }
 }
 
 // ---- drawing -----------------------------------------------------------------

@@ -1,5 +1,7 @@
 #include "controls/caption.h"
 
+#include "controls/accessibility.h"
+
 #include "controls/fonts.h"
 #include "platform/gdi/gdi.h"
 
@@ -171,6 +173,7 @@ Caption::~Caption()
 
 void Caption::init(const QString &name)
 {
+    installAccessibility();
     installFontSubstitutions();
     setObjectName(name);
     m_face = new gdi::WindowDC(this, false); // painted from m_image below

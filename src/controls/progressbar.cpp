@@ -1,5 +1,7 @@
 #include "controls/progressbar.h"
 
+#include "controls/accessibility.h"
+
 #include "controls/fonts.h"
 
 #include <QApplication>
@@ -63,6 +65,7 @@ ProgressBar::~ProgressBar() = default;
 
 void ProgressBar::init(const QString &name)
 {
+    installAccessibility();
     installFontSubstitutions();
     setObjectName(name);
     m_face = new gdi::WindowDC(this, false); // painted from m_image below

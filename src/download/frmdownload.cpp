@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSaveFile>
 #include <climits>
@@ -415,6 +416,18 @@ void frmDownload::W_StatusChange()
         const QColor c = rating->color;
         Caption5->setCaptionINColor(controls::rgbRef(c.red(), c.green(), c.blue()));
     }
+}
+
+void frmDownload::keyPressEvent(QKeyEvent *event)
+{
+    // Escape closes the window as its close button does, which is disabled
+    // while a download runs.
+    if (event->key() == Qt::Key_Escape && !event->isAutoRepeat()) {
+        if (CandyButton3->isEnabled())
+            close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void frmDownload::closeEvent(QCloseEvent *event)

@@ -6,10 +6,8 @@
 #include "download/numbertext.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
-#include "platform/doevents.h"
 #include "platform/transfer/waitforhead.h"
 #include "platform/twips.h"
-#include "sources/modurl.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -19,7 +17,6 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QSaveFile>
 #include <climits>
 #include <cmath>
 
@@ -35,26 +32,6 @@ using platform::twipRect;
 
 namespace {
 
-constexpr qint64 kChunkBytes = 2048;
-// The loop pumps messages between chunks, at most this often: a click on the
-// cancel button still takes effect within milliseconds.
-constexpr int kPumpIntervalMs = 2;
-
-// The announced length, or -1 when the server gave none that can be read.
-qint64 announcedLength(const platform::TransferControl *ine)
-{
-    bool ok = false;
-    const qint64 size = ine->GetHeader(QStringLiteral("Content-Length")).trimmed().toLongLong(&ok);
-    return ok && size >= 0 ? size : -1;
-}
-
-// Whether the server answered with the file (a success status); a body cut
-// short after that is found by the transfer loop.
-bool answeredWithFile(const platform::TransferControl *ine)
-{
-    return ine->httpStatus() >= 200 && ine->httpStatus() < 300;
-}
-
 bool isMusicName(const QString &undecodedName)
 {
     QString ext = undecodedName.right(3).toLower();
@@ -68,16 +45,6 @@ QLabel *addPicture(QWidget *parent, const QString &resource, const QRect &geomet
     picture->setGeometry(geometry);
     picture->setPixmap(QPixmap(resource));
     return picture;
-}
-
-// Why a file could not be written in the folder, for the failure message.
-QString writeFailureText(const QFileDevice &file, const QString &folder)
-{
-    const QFileInfo info(folder);
-    if (file.error() == QFileDevice::PermissionsError || !info.isWritable()
-        || file.errorString().contains(QLatin1String("ermission")))
-        return QStringLiteral("쓰기 권한이 없습니다.");
-    return QStringLiteral("파일을 쓸 수 없습니다: ") + file.errorString();
 }
 
 void message(QWidget *owner, const QString &title, const QString &text, MessageIcon icon)
@@ -102,6 +69,18 @@ frmDownload::frmDownload(QWidget *parent) : QWidget(parent, Qt::Window)
     setFont(QFont(QStringLiteral("Gulim"), 9));
     m_definition = controls::loadWindowDefinition(QStringLiteral(":/forms/frmDownload.def"));
     Ine = new platform::TransferControl(this);
+    m_transfer = new FileTransfer(Ine, this);
+    // The bar counts in units of 10 bytes; a last step past the end shows full.
+    // Without a known size the bar stays empty until the end.
+    connect(m_transfer, &FileTransfer::sizeKnown, this, [this](qint64 size) {
+        m_barFollowsTransfer = size >= 0;
+        Pro->setMax(size >= 0 ? int(qMin<qint64>(roundHalfEven(size / 10.0), INT_MAX)) : 1);
+        Pro->setValue(0);
+    });
+    connect(m_transfer, &FileTransfer::progressed, this, [this](qint64 counter) {
+        if (m_barFollowsTransfer)
+            Pro->setValue(int(qMin<qint64>(roundHalfEven(counter / 10.0), INT_MAX)));
+    });
     W = new platform::MediaPlayer(this);
     connect(W, &platform::MediaPlayer::StatusChange, this, &frmDownload::W_StatusChange);
     buildControls();
@@ -200,7 +179,7 @@ bool frmDownload::eventFilter(QObject *watched, QEvent *event)
 
 void frmDownload::ReadyDown(QString &address)
 {
-    if (IsDownloading) {
+    if (IsDownloading()) {
         message(this, QStringLiteral("다운로드"), QStringLiteral("다운로드 중입니다. 끝난 뒤에 다시 시도하세요."),
                 MessageIcon::Information);
         return;
@@ -220,7 +199,7 @@ void frmDownload::ReadyDown(QString &address)
     Ine->Execute(address, QStringLiteral("GET"));
     platform::WaitWhileExecuting(Ine);
     // An error status announces the length of its error page, not of the file.
-    const qint64 size = answeredWithFile(Ine) ? announcedLength(Ine) : -1;
+    const qint64 size = announcedFileLength(Ine);
     cpaSize->setCaption(size >= 0 ? megabyteText(size) : QStringLiteral("?"));
     W->setURL(address);
     Ine->Cancel();
@@ -236,8 +215,8 @@ void frmDownload::setRunning(bool running)
 
 void frmDownload::CandyButton1_Click()
 {
-    if (IsDownloading) {
-        CancelRequested = true;
+    if (m_transfer->running()) {
+        m_transfer->cancel(); // seen after the chunk in progress
         return;
     }
     const QString folder = txtPath->text().trimmed();
@@ -265,88 +244,24 @@ void frmDownload::CandyButton1_Click()
     }
 
     setRunning(true);
-    Ine->Execute(DownURL, QStringLiteral("GET"));
-    platform::WaitWhileExecuting(Ine);
-    if (!answeredWithFile(Ine)) {
-        // Refused, unanswered or answered with an error status: nothing to store.
-        const QString reason = Ine->errorText();
-        Ine->Cancel();
-        finishDownload(false, path, reason);
-        return;
-    }
-    const qint64 size = announcedLength(Ine);
-    Pro->setMax(size >= 0 ? int(qMin<qint64>(roundHalfEven(size / 10.0), INT_MAX)) : 1);
-    Pro->setValue(0);
-
-    CancelRequested = false;
-    IsDownloading = true;
-    // Written beside the target under a temporary name and renamed only when
-    // the whole file arrived: a failed or cancelled download leaves nothing,
-    // and an existing file is replaced only by a complete one.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        const QString reason = writeFailureText(file, folder);
-        Ine->Cancel();
-        finishDownload(false, path, reason);
-        return;
-    }
-    BytesReceived = 0;
-    BytesAtLastTick = 0;
     m_speed.reset();
-
-    qint64 counter = 0;
-    qint64 written = 0;
-    bool writeFailed = false;
-    platform::PumpEvery pump(kPumpIntervalMs);
-    while (size < 0 || counter < size) {
-        const QByteArray chunk = Ine->GetChunk(kChunkBytes);
-        if (!chunk.isEmpty() && file.write(chunk) != chunk.size()) {
-            writeFailed = true;
-            break;
-        }
-        written += chunk.size();
-        counter += kChunkBytes;
-        if (size >= 0)
-            Pro->setValue(int(qMin<qint64>(roundHalfEven(counter / 10.0), INT_MAX)));
-        pump();
-        if (CancelRequested) {
-            file.cancelWriting();
-            Ine->Cancel();
-            IsDownloading = false;
-            CancelRequested = false;
-            setRunning(false);
-            resetProgress();
-            message(this, QStringLiteral("취소"), QStringLiteral("취소되었습니다."), MessageIcon::Information);
-            emit downloadFinished(false);
-            return;
-        }
-        BytesReceived = double(written);
-        // The body ended (whole, short or broken): nothing more will come.
-        if (chunk.isEmpty() && Ine->state() != platform::TransferControl::State::Receiving)
-            break;
-    }
-    const bool whole = !writeFailed && !Ine->failed()
-                       && (size >= 0 ? written == size : Ine->state() == platform::TransferControl::State::Finished);
-    QString reason;
-    if (writeFailed)
-        reason = writeFailureText(file, folder);
-    else if (Ine->failed())
-        reason = Ine->errorText();
-    else if (!whole)
-        reason = QStringLiteral("받은 크기가 알린 크기와 다릅니다 (%1 / %2 바이트)").arg(written).arg(size);
-    Ine->Cancel();
-    if (whole && file.commit() && (size < 0 || QFileInfo(path).size() == size)) {
+    const FileTransfer::Result result = m_transfer->run(DownURL, path);
+    setRunning(false);
+    switch (result.outcome) {
+    case FileTransfer::Outcome::Stored:
         Pro->setMax(1);
         Pro->setValue(1);
         finishDownload(true, path);
-        return;
+        break;
+    case FileTransfer::Outcome::Cancelled:
+        resetProgress();
+        message(this, QStringLiteral("취소"), QStringLiteral("취소되었습니다."), MessageIcon::Information);
+        emit downloadFinished(false);
+        break;
+    case FileTransfer::Outcome::Failed:
+        finishDownload(false, path, result.reason);
+        break;
     }
-    if (whole) {
-        reason = writeFailureText(file, folder);
-        file.cancelWriting();
-    }
-    finishDownload(false, path, reason);
 }
 
 void frmDownload::resetProgress()
@@ -364,9 +279,6 @@ void frmDownload::failureMessage(const QString &reason)
 
 void frmDownload::finishDownload(bool success, const QString &path, const QString &reason)
 {
-    IsDownloading = false;
-    BytesReceived = BytesAtLastTick = 0;
-    setRunning(false);
     if (success) {
         const MessageResult answer = platform::Dialogs::messageBox(
             {QStringLiteral("성공"), QStringLiteral("다운로드 완료\r\n파일 경로 : ") + path, MessageIcon::Information,
@@ -400,9 +312,8 @@ void frmDownload::Image4_Click()
 void frmDownload::Timer1_Timer()
 {
     // Kilobytes per second over about the last second, to one decimal.
-    const double kbPerSecond = m_speed.sample(m_tickClock.elapsed(), BytesReceived);
+    const double kbPerSecond = m_speed.sample(m_tickClock.elapsed(), double(m_transfer->bytesReceived()));
     capDown->setCaption(defaultNumberText(std::round(kbPerSecond * 10) / 10));
-    BytesAtLastTick = BytesReceived;
 }
 
 void frmDownload::W_StatusChange()
@@ -432,7 +343,7 @@ void frmDownload::keyPressEvent(QKeyEvent *event)
 
 void frmDownload::closeEvent(QCloseEvent *event)
 {
-    if (IsDownloading) {
+    if (IsDownloading()) {
         QApplication::beep();
         event->ignore();
         return;

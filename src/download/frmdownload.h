@@ -4,6 +4,7 @@
 // address, and on request downloads it in 2 KB chunks with progress, speed and
 // a size check. One window, shown again for every new address.
 #include "controls/skin.h"
+#include "download/filetransfer.h"
 #include "download/speedmeter.h"
 #include "platform/mediaplayer/mediaplayer.h"
 #include "platform/transfer/transfercontrol.h"
@@ -57,10 +58,8 @@ public:
     QTimer *Timer1 = nullptr;
 
     QString DownURL;
-    bool IsDownloading = false;
-    bool CancelRequested = false;
-    double BytesReceived = 0;
-    double BytesAtLastTick = 0;
+    // True while a download runs (its loop pumps events meanwhile).
+    bool IsDownloading() const { return m_transfer->running(); }
 
 signals:
     void downloadFinished(bool success);
@@ -80,6 +79,8 @@ private:
     void failureMessage(const QString &reason);
     void resetProgress();
     SpeedMeter m_speed;
+    FileTransfer *m_transfer = nullptr;
+    bool m_barFollowsTransfer = false;
     QString m_downloadTarget;
     QElapsedTimer m_tickClock; // monotonic: a clock change does not skew the speed
 };

@@ -91,7 +91,7 @@ TEST_F(KeyboardTest, EscapeClosesTheDownloadWindowUnlessADownloadRuns)
     d.ReadyDown(portal.baseUrl() + "/_v/slow/files/tone30s-32k.mp3");
     bool closedWhileRunning = false;
     QTimer::singleShot(300, &d, [&] {
-        ASSERT_TRUE(d.IsDownloading);
+        ASSERT_TRUE(d.IsDownloading());
         key(d.txtFN, Qt::Key_Escape);
         closedWhileRunning = !d.isVisible();
         d.CandyButton1_Click(); // cancel

@@ -170,7 +170,7 @@ TEST_F(DownloadTest, CancelMidwayLeavesNothing)
 {
     w->ReadyDown(url("/files/tone30s-32k.mp3", "slow"));
     QTimer::singleShot(300, w.get(), [&] {
-        EXPECT_TRUE(w->IsDownloading);
+        EXPECT_TRUE(w->IsDownloading());
         EXPECT_EQ(w->CandyButton1->Caption(), QStringLiteral("다운로드 취소"));
         EXPECT_FALSE(w->txtFN->isEnabled());
         w->close(); // refused while downloading
@@ -182,7 +182,7 @@ TEST_F(DownloadTest, CancelMidwayLeavesNothing)
     EXPECT_EQ(answers.messages()[0].text, QStringLiteral("취소되었습니다."));
     EXPECT_EQ(answers.messages()[0].title, QStringLiteral("취소"));
     EXPECT_TRUE(folderEntries().isEmpty());
-    EXPECT_FALSE(w->IsDownloading);
+    EXPECT_FALSE(w->IsDownloading());
 }
 
 TEST_F(DownloadTest, ExistingFileIsReplacedOnlyWhenTheUserAgrees)
@@ -219,7 +219,7 @@ TEST_F(DownloadTest, EmptyFolderIsRefusedWithAMessage)
     w->CandyButton1_Click();
     ASSERT_EQ(answers.messages().size(), 1);
     EXPECT_EQ(answers.messages()[0].title, QStringLiteral("경로"));
-    EXPECT_FALSE(w->IsDownloading);
+    EXPECT_FALSE(w->IsDownloading());
 }
 
 TEST_F(DownloadTest, CopySpotPutsTheAddressOnTheClipboard)

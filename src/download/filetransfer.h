@@ -1,0 +1,65 @@
+#pragma once
+// One download of an address into a file, driven by the download window:
+//
+//   FileTransfer transfer(ine);
+//   connect(&transfer, &FileTransfer::sizeKnown, ...);     // the announced length
+//   connect(&transfer, &FileTransfer::progressed, ...);    // after every chunk
+//   const FileTransfer::Result r = transfer.run(url, path); // pumps events meanwhile
+//   switch (r.outcome) { case Outcome::Stored: ... }
+//
+// The body is read in 2 KB chunks into a temporary file beside the target,
+// which replaces the target only when the whole body arrived: a failed or
+// cancelled download leaves nothing behind. cancel() (from a pumped event)
+// ends the loop after the chunk in progress.
+#include "platform/transfer/transfercontrol.h"
+
+#include <QFileDevice>
+#include <QObject>
+#include <QString>
+
+namespace download {
+
+class FileTransfer : public QObject {
+    Q_OBJECT
+public:
+    enum class Outcome { Stored, Failed, Cancelled };
+    struct Result {
+        Outcome outcome = Outcome::Failed;
+        QString reason; // why it failed, in Korean; empty otherwise
+    };
+
+    static constexpr qint64 kChunkBytes = 2048;
+
+    explicit FileTransfer(platform::TransferControl *ine, QObject *parent = nullptr);
+
+    Result run(const QString &url, const QString &path);
+    void cancel() { m_cancelRequested = true; }
+    bool running() const { return m_running; }
+    // Body bytes stored so far by the running transfer (0 when none runs).
+    qint64 bytesReceived() const { return m_bytesReceived; }
+
+signals:
+    // The server answered with the file; its length, or -1 when unknown.
+    void sizeKnown(qint64 size);
+    // After each chunk: the chunk counter (a multiple of 2 KB; it runs on to
+    // the announced size even when the body ends early).
+    void progressed(qint64 counter);
+
+private:
+    Result transfer(const QString &url, const QString &path);
+
+    platform::TransferControl *m_ine;
+    qint64 m_bytesReceived = 0;
+    bool m_running = false;
+    bool m_cancelRequested = false;
+};
+
+// The length of the file the server is sending: its Content-Length when it
+// answered with a success status, otherwise -1 (unknown; an error status
+// announces the length of its error page, not of the file).
+qint64 announcedFileLength(const platform::TransferControl *ine);
+
+// Why a file could not be written in `folder`, in Korean.
+QString writeFailureText(const QFileDevice &file, const QString &folder);
+
+} // namespace download

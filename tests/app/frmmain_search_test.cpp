@@ -136,10 +136,7 @@ TEST_F(SearchTest, FailedSearchKeepsThePageAndSaysWhy)
     w.W->setTimeoutMs(1000);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.variants);
-        if (*c.variants)
-            pointHostsAt(portal.baseUrl(), c.variants);
-        else
-            pointHostsAt("http://127.0.0.1:1");
+        pointHostsAtVariantsOrNowhere(c.variants);
         platform::ScopedDialogAnswers answers;
         w.cmdNext_Click();
         ASSERT_EQ(answers.messages().size(), 1);

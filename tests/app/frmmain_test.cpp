@@ -144,10 +144,7 @@ TEST_F(MainWindowTest, FailedChartLoadsAreToldInTheDateLine)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.variants);
-        if (*c.variants)
-            pointHostsAt(portal.baseUrl(), c.variants);
-        else
-            pointHostsAt("http://127.0.0.1:1");
+        pointHostsAtVariantsOrNowhere(c.variants);
         portal.server().clearRequests();
         app::frmMain w;
         w.setChartBudgetMs(2000);
@@ -173,10 +170,7 @@ TEST_F(MainWindowTest, FailedChartLoadsAreToldInTheDateLine)
 TEST_F(MainWindowTest, DISABLED_ChartFailureTimesWithTheFullBudget)
 {
     for (const char *variants : {"", "hang"}) {
-        if (*variants)
-            pointHostsAt(portal.baseUrl(), variants);
-        else
-            pointHostsAt("http://127.0.0.1:1");
+        pointHostsAtVariantsOrNowhere(variants);
         QElapsedTimer clock;
         clock.start();
         app::frmMain w;

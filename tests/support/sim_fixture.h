@@ -21,6 +21,16 @@ protected:
     }
     void TearDown() override { portal.stop(); }
 
+    // The simulator with the variants, or without any an address where
+    // nothing listens (a refused connection).
+    void pointHostsAtVariantsOrNowhere(const char *variants)
+    {
+        if (*variants)
+            pointHostsAt(portal.baseUrl(), variants);
+        else
+            pointHostsAt(QStringLiteral("http://127.0.0.1:1"));
+    }
+
     // Extra routes a test needs, added before the server starts.
     virtual void addRoutes(portalsim::HttpServer &) {}
 

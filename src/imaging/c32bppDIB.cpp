@@ -1,6 +1,8 @@
 // The 32-bit image surface: construction, drawing context and pixel access.
 #include "imaging/c32bppDIB.h"
 
+#include "platform/limits.h"
+
 #include "imaging/parsers.h"
 #include "imaging/zlib_bridge.h"
 
@@ -81,7 +83,7 @@ std::int64_t rowBytesFor(std::int32_t width, bool fourBytes, bool wordAligned)
     return wordAligned ? ((std::int64_t(width) * 24 + 31) & ~std::int64_t(31)) / 8 : std::int64_t(width) * 3;
 }
 
-constexpr std::int64_t kMaxBytes = std::numeric_limits<std::int32_t>::max();
+constexpr std::int64_t kMaxBytes = limits::kMaxImageBytes;
 
 } // namespace
 
@@ -115,8 +117,7 @@ bool c32bppDIB::InitializeDIB(std::int32_t width, std::int32_t height)
         return false;
     if (height < 0)
         height = -height;
-    // width x height fits 64 bits; times 4 it may not.
-    if (std::int64_t(width) * height > kMaxBytes / 4)
+    if (!limits::imageFits(width, height, 4))
         return false;
     const gdi::HDC screen = gdi::GetDC(0);
     const gdi::BITMAPINFO bi = gdi::makeBitmapInfo(width, height, 32);
@@ -280,7 +281,7 @@ bool c32bppDIB::GetDIBbits(ByteArray &out, bool as2dArray, bool asBGRformat, boo
         return false;
     const int bpp = as32bpp ? 4 : 3;
     const std::int64_t rowBytes = rowBytesFor(rc.width, as32bpp, asWordAligned);
-    if (rowBytes * rc.height > kMaxBytes)
+    if (!limits::productFits(rc.height, rowBytes, kMaxBytes))
         return false;
     // Every byte is written below (padding included), so the buffer is not
     // cleared first.
@@ -370,7 +371,7 @@ bool c32bppDIB::GetAlphaMask(ByteArray &out, bool as2dArray, bool asWordAligned,
         return false;
     const std::int64_t rowBytes =
         asWordAligned ? ((std::int64_t(rc.width) * 8 + 31) & ~std::int64_t(31)) / 8 : std::int64_t(rc.width);
-    if (rowBytes * rc.height > kMaxBytes)
+    if (!limits::productFits(rc.height, rowBytes, kMaxBytes))
         return false;
     const bool sized = as2dArray ? out.resize2D(std::size_t(rowBytes), std::size_t(rc.height))
                                  : out.resize(std::size_t(rowBytes * rc.height));

@@ -2,6 +2,8 @@
 // device-independent rows of every depth and the 32-bit pixels kept here.
 #include "platform/gdi/gdi_p.h"
 
+#include "platform/limits.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -22,14 +24,8 @@ namespace {
 
 // Largest pixel memory of one bitmap: the byte count must fit a signed 32-bit
 // value, as the platform's image size field does.
-constexpr std::int64_t kMaxBitmapBytes = std::numeric_limits<std::int32_t>::max();
+constexpr std::int64_t kMaxBitmapBytes = limits::kMaxImageBytes;
 
-// Whether stride x rows stays within limit, decided without forming a product
-// that could overflow (a stride may reach 2^33 bytes and rows 2^31).
-bool fitsIn(std::int64_t stride, std::int64_t rows, std::int64_t limit)
-{
-    return rows <= 0 || stride <= limit / rows;
-}
 
 bool validDepth(int bpp)
 {
@@ -41,7 +37,7 @@ HBITMAP newBitmap(int width, int height, int bpp, int reportedBpp, bool dib, boo
     if (width <= 0 || height <= 0)
         return 0;
     const std::int64_t stride = dibStride(width, bpp);
-    if (!fitsIn(stride, height, kMaxBitmapBytes))
+    if (!limits::productFits(height, stride, kMaxBitmapBytes))
         return 0;
     const std::int64_t bytes = stride * height;
     Bitmap b;
@@ -287,7 +283,7 @@ BITMAPINFO makeBitmapInfo(int width, int height, int bitCount)
     const std::int64_t stride = dibStride(width, bitCount);
     const std::int64_t rows = height < 0 ? -std::int64_t(height) : height;
     bi.bmiHeader.biSizeImage =
-        stride > 0 && rows > 0 && fitsIn(stride, rows, kMaxBitmapBytes) ? std::uint32_t(stride * rows) : 0;
+        stride > 0 && rows > 0 && limits::productFits(rows, stride, kMaxBitmapBytes) ? std::uint32_t(stride * rows) : 0;
     return bi;
 }
 
@@ -357,7 +353,7 @@ HBITMAP CreateDIBitmap(HDC dc, const BITMAPINFOHEADER &header, std::uint32_t ini
     const std::int64_t srcRows = src.biHeight < 0 ? -std::int64_t(src.biHeight) : src.biHeight;
     const std::int64_t stride = dibStride(src.biWidth, src.biBitCount);
     // The data is checked before anything is allocated.
-    if ((init & CBM_INIT) && (!headerUsable(src) || !fitsIn(stride, srcRows, std::int64_t(bits.size()))))
+    if ((init & CBM_INIT) && (!headerUsable(src) || !limits::productFits(srcRows, stride, std::int64_t(bits.size()))))
         return 0;
     const HBITMAP bmp = newBitmap(width, height, 32, 32, false, false);
     if (!bmp || !(init & CBM_INIT))
@@ -413,7 +409,7 @@ int GetDIBits(HDC dc, HBITMAP bmp, std::uint32_t start, std::uint32_t lines, std
     const int bpp = h.biBitCount;
     const std::int64_t rows = h.biHeight < 0 ? -std::int64_t(h.biHeight) : h.biHeight;
     const std::int64_t stride = dibStride(h.biWidth, bpp);
-    if (!fitsIn(stride, rows, kMaxBitmapBytes))
+    if (!limits::productFits(rows, stride, kMaxBitmapBytes))
         return 0;
     h.biSizeImage = std::uint32_t(stride * rows);
     if (bpp <= 8)
@@ -423,7 +419,7 @@ int GetDIBits(HDC dc, HBITMAP bmp, std::uint32_t start, std::uint32_t lines, std
     if (start >= rows)
         return 0;
     const std::int64_t n = std::min<std::int64_t>(lines, rows - start);
-    if (n <= 0 || !fitsIn(stride, n, std::int64_t(bits.size())))
+    if (n <= 0 || !limits::productFits(n, stride, std::int64_t(bits.size())))
         return 0;
     const PixelView v = b->view();
     std::vector<std::uint8_t> px(std::size_t(h.biWidth) * 4);
@@ -455,7 +451,7 @@ int SetDIBitsToDevice(HDC dc, int x, int y, std::uint32_t width, std::uint32_t h
     const std::int64_t rows = h.biHeight < 0 ? -std::int64_t(h.biHeight) : h.biHeight;
     const std::int64_t stride = dibStride(h.biWidth, h.biBitCount);
     const std::int64_t have = std::min<std::int64_t>(lines, rows - std::int64_t(startScan));
-    if (have <= 0 || !fitsIn(stride, have, std::int64_t(bits.size())) || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
+    if (have <= 0 || !limits::productFits(have, stride, std::int64_t(bits.size())) || width > 0x7FFFFFFF || height > 0x7FFFFFFF)
         return 0;
     const PixelView v = target(dc);
     const QRegion area = drawableArea(dc, v);

@@ -1,5 +1,7 @@
 #include "platform/mediaplayer/mediaplayer.h"
 
+#include "platform/limits.h"
+
 #include <QByteArray>
 #include <QMetaObject>
 #include <clocale>
@@ -61,7 +63,7 @@ MediaPlayer::MediaPlayer(QObject *parent) : QObject(parent)
     mpv_set_option_string(m_mpv, "audio-display", "no");
     mpv_set_option_string(m_mpv, "load-scripts", "no");
     mpv_set_option_string(m_mpv, "input-default-bindings", "no");
-    mpv_set_option_string(m_mpv, "user-agent", "Sorimba2");
+    mpv_set_option_string(m_mpv, "user-agent", limits::kUserAgent);
     mpv_set_option_string(m_mpv, "network-timeout", "30");
     mpv_set_option_string(m_mpv, "idle", "yes");
     mpv_set_option_string(m_mpv, "keep-open", "no");

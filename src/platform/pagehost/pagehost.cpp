@@ -1,5 +1,6 @@
 #include "platform/pagehost/pagehost.h"
 
+#include "platform/limits.h"
 #include "platform/neterror.h"
 
 #include <QFutureWatcher>
@@ -10,11 +11,6 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace platform {
-
-namespace {
-constexpr qint64 kMaxPageBytes = 16 * 1024 * 1024; // a page larger than this is not a page
-constexpr int kMaxRedirects = 5;
-}
 
 PageHost::PageHost(QObject *parent)
     : QObject(parent), m_network(new QNetworkAccessManager(this)), m_timeout(new QTimer(this))
@@ -60,12 +56,12 @@ void PageHost::Navigate(const QString &url)
     m_lastStatus = 0;
     QNetworkRequest request{QUrl(url)};
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(kMaxRedirects);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray("Mozilla/5.0 (compatible; Sorimba 2)"));
+    request.setMaximumRedirectsAllowed(limits::kMaxRedirects);
+    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(limits::kUserAgent));
     QNetworkReply *reply = m_network->get(request);
     m_reply = reply;
     connect(reply, &QNetworkReply::downloadProgress, this, [this, reply](qint64 received, qint64) {
-        if (received > kMaxPageBytes) {
+        if (received > limits::kMaxPageBytes) {
             m_lastError = QStringLiteral("페이지가 너무 큼");
             reply->abort();
         }

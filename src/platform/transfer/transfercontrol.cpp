@@ -1,5 +1,6 @@
 #include "platform/transfer/transfercontrol.h"
 
+#include "platform/limits.h"
 #include "platform/neterror.h"
 
 #include <QCoreApplication>
@@ -73,7 +74,7 @@ void TransferControl::Execute(const QString &url, const QString &operation)
     // The body is stored byte for byte and compared with Content-Length, so
     // no transparent decompression.
     request.setRawHeader("Accept-Encoding", "identity");
-    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("Sorimba2"));
+    request.setHeader(QNetworkRequest::UserAgentHeader, QByteArray(limits::kUserAgent));
 
     m_reply = m_manager->get(request);
     m_reply->setReadBufferSize(kReadAheadBytes);

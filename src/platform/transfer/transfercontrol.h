@@ -19,6 +19,8 @@
 // followed redirect (an error, or a redirect without a usable Location) ends
 // the transfer in the Failed state, delivering no body. Redirects are followed
 // (at most maxRedirects()).
+#include "platform/limits.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
@@ -104,7 +106,7 @@ private:
     qint64 m_bytesRead = 0;
     quint64 m_generation = 0; // tells a wait that its transfer was replaced
     int m_timeoutMs = 30000;
-    int m_maxRedirects = 8;
+    int m_maxRedirects = limits::kMaxRedirects;
 };
 
 } // namespace platform

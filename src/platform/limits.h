@@ -1,0 +1,32 @@
+#pragma once
+// The program's limits, in one place: how large an image may be, how far a
+// request may be redirected and how large a page may grow, and the one name
+// every request gives of the program.
+#include <cstdint>
+
+namespace limits {
+
+// An image's pixel bytes (and any bitmap's) must fit a signed 32-bit size.
+inline constexpr std::int64_t kMaxImageBytes = 0x7FFFFFFF;
+
+// Whether count x size stays within limit, decided by division so that no
+// product is formed that could overflow. Counts of 0 or less always fit.
+constexpr bool productFits(std::int64_t count, std::int64_t size, std::int64_t limit)
+{
+    return count <= 0 || (size >= 0 && size <= limit / count);
+}
+
+// Whether a width x height image of bytesPerPixel fits kMaxImageBytes.
+constexpr bool imageFits(std::int64_t width, std::int64_t height, std::int64_t bytesPerPixel)
+{
+    return width >= 0 && height >= 0 && productFits(height, width * bytesPerPixel, kMaxImageBytes);
+}
+
+// Redirects followed before a request fails.
+inline constexpr int kMaxRedirects = 8;
+// A page larger than this is not a page.
+inline constexpr std::int64_t kMaxPageBytes = 16 * 1024 * 1024;
+// What every request (pages, files, the player's stream) calls the program.
+inline constexpr const char kUserAgent[] = "Mozilla/5.0 (compatible; Sorimba 2)";
+
+} // namespace limits

@@ -58,8 +58,6 @@ bool cBMPparser::LoadStream(std::span<const std::uint8_t> inStream, c32bppDIB &c
             return true;
         }
     }
-    if (cHost.Handle())
-        return true;
     const platform::Picture pic = platform::PictureFromBytes(bytes);
     if (!pic)
         return false;

@@ -106,7 +106,9 @@ bool c32bppDIB::loadEncoded(int fileHandle, const QString &fileName, ByteArray &
         recognised = cGIFparser().LoadStream(bytes.span(), *this, start, length);
         if (!recognised)
             recognised = cICOparser().LoadStream(bytes, iconCx, iconCy, this, start, length, iconBitDepth, token);
-        if (!recognised)
+        // An icon directory with an unusable entry may still have given the
+        // chosen entry's pixels; the bitmap decoder is the last resort only.
+        if (!recognised && !m_handle)
             recognised = cBMPparser().LoadStream(bytes.span(), *this, start, length);
     }
     if (!m_handle) {

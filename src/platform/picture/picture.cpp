@@ -92,6 +92,8 @@ std::int32_t PixelsToHimetric(std::int32_t pixels, bool horizontal)
     return clampToInt(std::nearbyint(double(pixels) * twipsPerPixel * 2540.0 / 1440.0));
 }
 
+StdPicture::StdPicture() = default;
+
 StdPicture::~StdPicture()
 {
     if (!m_own || !m_handle)
@@ -102,17 +104,54 @@ StdPicture::~StdPicture()
         gdi::DeleteObject(m_handle);
 }
 
+gdi::HGDIOBJ StdPicture::Handle() const
+{
+    if (!m_handle && m_image && !m_image->isNull())
+        m_handle = dibFromImage(*m_image);
+    return m_handle;
+}
+
+bool StdPicture::GetBitmap(gdi::BITMAP &out, bool &topDown) const
+{
+    out = gdi::BITMAP{};
+    topDown = false;
+    if (m_kind != PICTYPE_BITMAP)
+        return false;
+    if (m_image && !m_handle) {
+        out.bmWidth = m_image->width();
+        out.bmHeight = m_image->height();
+        out.bmWidthBytes = int(m_image->bytesPerLine());
+        out.bmBitsPixel = 32;
+        out.bmBits = const_cast<std::uint8_t *>(m_image->constBits());   // read-only use
+        topDown = true;
+        return true;
+    }
+    return gdi::GetObject(m_handle, out);
+}
+
 bool StdPicture::Render(gdi::HDC dc, std::int32_t x, std::int32_t y, std::int32_t cx, std::int32_t cy,
                         std::int32_t xSrc, std::int32_t ySrc, std::int32_t cxSrc, std::int32_t cySrc) const
 {
-    if (!m_handle || !dc)
+    if (!dc)
         return false;
     if (m_kind == PICTYPE_ICON)
-        return gdi::DrawIconEx(dc, x, y, m_handle, cx, cy, gdi::DI_NORMAL);
+        return m_handle && gdi::DrawIconEx(dc, x, y, m_handle, cx, cy, gdi::DI_NORMAL);
     if (m_kind != PICTYPE_BITMAP)
         return false;
+    // The whole picture upright into a same-sized 32-bit target without a clip
+    // is a plain copy of rows: the path every decoder takes.
+    const gdi::detail::PixelView dst = gdi::detail::target(dc);
+    const gdi::detail::DC *d = gdi::detail::get<gdi::detail::DC>(dc);
+    const bool plainTarget = d && !d->clip && dst.valid() && dst.bpp == 32 && x == 0 && y == 0 &&
+                             dst.width == cx && dst.height == cy;
+    if (plainTarget && m_image && !m_handle && cySrc < 0 && xSrc == 0 && ySrc == m_height && cxSrc == m_width &&
+        cySrc == -m_height && m_image->width() == cx && m_image->height() == cy) {
+        for (int r = 0; r < cy; ++r)
+            std::memcpy(dst.row(r), m_image->constScanLine(r), std::size_t(cx) * 4);
+        return true;
+    }
     gdi::BITMAP bm;
-    if (!gdi::GetObject(m_handle, bm))
+    if (!gdi::GetObject(Handle(), bm))
         return false;
     const std::int32_t sx = HimetricToPixels(xSrc, true);
     const std::int32_t sw = HimetricToPixels(cxSrc, true);
@@ -122,14 +161,9 @@ bool StdPicture::Render(gdi::HDC dc, std::int32_t x, std::int32_t y, std::int32_
     if (sw == 0 || sh == 0)
         return false;
 
-    // The whole upright bitmap into a same-sized 32-bit target without a clip
-    // is a plain copy; it is the path every decoder takes.
     if (cySrc < 0 && sx == 0 && edge == 0 && sw == bm.bmWidth && sh == bm.bmHeight && cx == sw && cy == sh &&
         bm.bmBits) {
-        const gdi::detail::PixelView dst = gdi::detail::target(dc);
-        const gdi::detail::DC *d = gdi::detail::get<gdi::detail::DC>(dc);
-        if (d && !d->clip && dst.valid() && dst.bpp == 32 && x == 0 && y == 0 && dst.width == cx &&
-            dst.height == cy && bm.bmBitsPixel == 32) {
+        if (plainTarget && bm.bmBitsPixel == 32) {
             const std::size_t rowBytes = std::size_t(cx) * 4;
             for (int r = 0; r < cy; ++r) {
                 // Source rows bottom-up, 4-byte stride.
@@ -141,7 +175,7 @@ bool StdPicture::Render(gdi::HDC dc, std::int32_t x, std::int32_t y, std::int32_
     }
 
     const gdi::HDC src = gdi::CreateCompatibleDC(0);
-    const gdi::HGDIOBJ old = gdi::SelectObject(src, m_handle);
+    const gdi::HGDIOBJ old = gdi::SelectObject(src, Handle());
     bool ok = false;
     if (old) {
         if (cySrc < 0)
@@ -192,15 +226,15 @@ Picture OleCreatePictureIndirect(std::int16_t kind, gdi::HGDIOBJ handle, bool ow
 
 Picture PictureFromBytes(std::span<const std::uint8_t> bytes)
 {
-    const QImage image = readImage(bytes, false);
+    QImage image = readImage(bytes, false);
     if (image.isNull())
         return {};
-    const gdi::HBITMAP bmp = dibFromImage(image);
-    if (!bmp)
-        return {};
-    Picture p = OleCreatePictureIndirect(PICTYPE_BITMAP, bmp, true);
-    if (!p)
-        gdi::DeleteObject(bmp);
+    Picture p(new StdPicture);
+    p->m_kind = PICTYPE_BITMAP;
+    p->m_own = true;
+    p->m_width = PixelsToHimetric(image.width(), true);
+    p->m_height = PixelsToHimetric(image.height(), false);
+    p->m_image = std::make_unique<QImage>(std::move(image));
     return p;
 }
 

@@ -20,6 +20,8 @@
 #include <memory>
 #include <span>
 
+class QImage;
+
 namespace platform {
 
 enum PictureKind : std::int16_t {
@@ -44,10 +46,16 @@ public:
     StdPicture &operator=(const StdPicture &) = delete;
 
     std::int16_t Type() const { return m_kind; }
-    gdi::HGDIOBJ Handle() const { return m_handle; }
+    // A picture made from bytes creates its bitmap on first use.
+    gdi::HGDIOBJ Handle() const;
     // HIMETRIC.
     std::int32_t Width() const { return m_width; }
     std::int32_t Height() const { return m_height; }
+
+    // The bitmap behind a bitmap picture, as GetObject reports it (size, 32
+    // bits per pixel, pixel pointer and row stride), without creating a handle
+    // for a picture made from bytes; topDown tells the row order in memory.
+    bool GetBitmap(gdi::BITMAP &out, bool &topDown) const;
 
     // Draws the picture into the DC's bitmap: destination (x, y, cx, cy) in
     // pixels, source (xSrc, ySrc, cxSrc, cySrc) in HIMETRIC with y counted
@@ -59,10 +67,13 @@ public:
 
 private:
     friend std::shared_ptr<StdPicture> OleCreatePictureIndirect(std::int16_t, gdi::HGDIOBJ, bool);
-    StdPicture() = default;
+    friend std::shared_ptr<StdPicture> PictureFromBytes(std::span<const std::uint8_t>);
+    StdPicture();
 
     std::int16_t m_kind = PICTYPE_NONE;
-    gdi::HGDIOBJ m_handle = 0;
+    mutable gdi::HGDIOBJ m_handle = 0;
+    // The reader's pixels (ARGB32 or RGB32) of a picture made from bytes.
+    std::unique_ptr<QImage> m_image;
     std::int32_t m_width = 0;
     std::int32_t m_height = 0;
     bool m_own = true;

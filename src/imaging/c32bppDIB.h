@@ -13,6 +13,7 @@
 // Failures are reported as false, 0 or -1; nothing here throws.
 #include "imaging/bytearray.h"
 #include "platform/gdi/gdi.h"
+#include "platform/picture/clipboard.h"
 
 #include <QVariant>
 
@@ -141,6 +142,41 @@ public:
     bool DestroyGDIplusToken(std::uint32_t token);     // no information
 
     // ---- loading pipeline (c32bppDIB_load.cpp) ------------------------------
+    // Every loader answers true exactly when the surface holds an image
+    // afterwards. Encoded data (57 bytes at least) is offered to the decoders
+    // in turn: PNG, GIF, icon/cursor, bitmap (the bitmap decoder hands JPEG and
+    // other bitmaps to the platform's picture loader). iconCx, iconCy and
+    // iconBitDepth choose the entry of an icon or cursor file (0 x 0 reads as
+    // 32 x 32). SaveFormat keeps the encoded bytes as the original bytes.
+    // Early rejections (no file, too short, empty array, no handle, nothing on
+    // the clipboard) leave the surface as it was; a load that reached a
+    // decoder and failed leaves it without image, ImageType NoImage.
+    //   imaging::c32bppDIB dib;
+    //   if (dib.LoadPicture_File(u"icon.ico"_s, 16, 16)) ...
+    //   dib.LoadPicture_Stream(bytes);                 // bytes: ByteArray
+    bool LoadPicture_File(const QString &FileName, std::int32_t iconCx = 0, std::int32_t iconCy = 0,
+                          bool SaveFormat = false, std::int32_t iconBitDepth = 32);
+    // The icon decoder may rewrite header bytes inside inStream.
+    bool LoadPicture_Stream(ByteArray &inStream, std::int32_t iconCx = 0, std::int32_t iconCy = 0,
+                            std::int32_t streamStart = 0, std::int32_t streamLength = 0, bool SaveFormat = false,
+                            std::int32_t iconBitDepth = 32);
+    // ResSection a string: raw data of that type name; otherwise a picture
+    // kind (0 bitmap, 1 icon, 2 cursor). VBglobal null: the application's own.
+    bool LoadPicture_Resource(const QVariant &ResIndex, const QVariant &ResSection,
+                              const platform::ResourceModule *VBglobal = nullptr, std::int32_t iconCx = 0,
+                              std::int32_t iconCy = 0, std::int32_t streamStart = 0, std::int32_t streamLength = 0,
+                              std::int32_t iconBitDepth = 0);
+    bool LoadPicture_StdPicture(const platform::Picture &Picture);
+    // A bitmap or icon handle, which the call takes over and destroys.
+    bool LoadPicture_ByHandle(gdi::HGDIOBJ Handle);
+    bool LoadPicture_ClipBoard();
+    // Decodes the kept original bytes again (another icon size), keeping them.
+    bool LoadPicture_FromOrignalFormat(std::int32_t iconCx = 0, std::int32_t iconCy = 0,
+                                       std::int32_t iconBitDepth = 0);
+    // Replaces a drop's file list with the full (wide) names of its raw data.
+    bool GetDroppedFileNames(platform::DataObject *OLEDragDrop_DataObject);
+    // The clipboard's file list into ListOfFiles (zero-based); the count.
+    std::int32_t GetPastedFileNames(QStringList &ListOfFiles);
     // (end of loading pipeline)
 
     // ---- rendering and scaling (c32bppDIB_render.cpp) -----------------------
@@ -167,6 +203,9 @@ private:
     void deleteOwnDC();
 
     // loading pipeline state
+    bool loadEncoded(int fileHandle, const QString &fileName, ByteArray &bytes, std::int32_t iconCx,
+                     std::int32_t iconCy, std::int32_t start, std::int32_t length, bool saveFormat,
+                     std::int32_t iconBitDepth);
     // (end of loading pipeline state)
 
     // rendering and effects state

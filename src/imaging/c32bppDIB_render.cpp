@@ -321,14 +321,15 @@ void c32bppDIB::CopyImageTo(c32bppDIB &target, std::int32_t newWidth, std::int32
     if (&target == this && !sameSize)
         return;
     target.setGdiToken(m_gdiToken);
-    if (target.Width() != w || target.Height() != h) {
-        if (!target.InitializeDIB(w, h))
-            return;
-    } else if (!sameSize && &target != this) {
-        // The scaled copy replaces what the target held; nothing of it may
-        // show through transparent pixels.
-        target.EraseDIB();
-    }
+    const bool fresh = target.Width() != w || target.Height() != h;
+    if (fresh && !target.InitializeDIB(w, h))
+        return;
+    // A scaled copy drawn by blending replaces what the target held: nothing
+    // of it may show through transparent pixels.
+    auto clearTarget = [&] {
+        if (!fresh)
+            std::memset(target.BitsPointer(), 0, std::size_t(w) * std::size_t(h) * 4);
+    };
     target.setAlpha(m_alpha);
     target.setImageType(m_imageType);
 
@@ -342,11 +343,13 @@ void c32bppDIB::CopyImageTo(c32bppDIB &target, std::int32_t newWidth, std::int32
             setAlphaBlendFriendly(false);
         bool drawn = false;
         if (isGDIplusEnabled() && (!isAlphaBlendFriendly() || m_highQuality)) {
+            clearTarget();
             DcLease mine(*this);
             DcLease theirs(target);
             drawn = cGDIPlus().RenderGDIplus(*this, theirs.dc(), 0.0f, 100, 0, 0, newWidth, newHeight, 0, 0,
                                              m_width, m_height, m_highQuality, -1, m_gdiToken);
         } else if (isAlphaBlendFriendly() && !m_highQuality) {
+            clearTarget();
             DcLease theirs(target);
             drawn = Render(theirs.dc(), 0, 0, newWidth, newHeight, 0, 0, m_width, m_height, 100, true, false,
                            &target, -1);

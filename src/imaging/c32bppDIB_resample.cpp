@@ -2,7 +2,7 @@
 // copy of a source rectangle and the nearest-neighbour / bilinear resampler.
 #include "imaging/c32bppDIB.h"
 
-#include "imaging/pixels_p.h"
+#include "imaging/bilinear_p.h"
 
 #include <cstring>
 #include <vector>
@@ -10,6 +10,8 @@
 namespace imaging {
 
 using detail::PixelRows;
+
+using detail::ColumnTap;
 
 bool c32bppDIB::MirrorCopy(std::int32_t &srcX, std::int32_t &srcY, std::int32_t srcWidth, std::int32_t srcHeight,
                            std::int32_t &destWidth, std::int32_t &destHeight, ByteArray &buffer,
@@ -128,10 +130,6 @@ bool c32bppDIB::ResamplePixels(ByteArray &outBuffer, ByteArray &srcBuffer, c32bp
         // (weight f) unless ix is the image's last column; row iy (weight t)
         // and iy - 1 (weight 1 - t) unless iy is 0. A tap left out is read at
         // weight 0 from an address inside the image, which adds exactly 0.
-        struct ColumnTap {
-            std::int32_t first, second;
-            double w0, w1;
-        };
         std::vector<ColumnTap> columns(static_cast<std::size_t>(W));
         for (std::int32_t x = 0; x < W; ++x) {
             const double fx = double(x + colOffset) * xRatio + srcX;
@@ -157,15 +155,7 @@ bool c32bppDIB::ResamplePixels(ByteArray &outBuffer, ByteArray &srcBuffer, c32bp
                 wa = t;
                 wb = 1.0 - t;
             }
-            std::uint8_t *o = out.row(y);
-            for (std::int32_t x = 0; x < W; ++x, o += 4) {
-                const ColumnTap &c = columns[std::size_t(x)];
-                const double w00 = wa * c.w0, w01 = wa * c.w1, w10 = wb * c.w0, w11 = wb * c.w1;
-                const std::uint8_t *a0 = rowA + std::size_t(c.first) * 4, *a1 = rowA + std::size_t(c.second) * 4;
-                const std::uint8_t *b0 = rowB + std::size_t(c.first) * 4, *b1 = rowB + std::size_t(c.second) * 4;
-                for (int k = 0; k < 4; ++k)
-                    o[k] = std::uint8_t(w00 * a0[k] + w01 * a1[k] + w10 * b0[k] + w11 * b1[k]);
-            }
+            detail::bilinearRow(out.row(y), rowA, rowB, wa, wb, columns.data(), W);
         }
     }
     destWidth = W;

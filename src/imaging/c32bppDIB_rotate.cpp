@@ -3,7 +3,7 @@
 #include "imaging/c32bppDIB.h"
 
 #include "imaging/gdiplus_bridge.h"
-#include "imaging/pixels_p.h"
+#include "imaging/bilinear_p.h"
 
 #include <cmath>
 #include <cstring>
@@ -147,27 +147,16 @@ bool c32bppDIB::RotateAtTopLeft(gdi::HDC hdc, float Angle, std::int32_t TopX, st
         const std::int32_t from = std::max(fromX, fromY), to = std::min(toX, toY);
         if (from >= to)
             continue;
-        double px = px0 + from * dpx, py = py0 + from * dpy;
+        const double px = px0 + from * dpx, py = py0 + from * dpy;
         std::uint8_t *o = out.pixel(from, v);
-        for (std::int32_t u = from; u < to; ++u, px += dpx, py += dpy, o += 4) {
-            if (!(px >= xLo && px < xHi && py >= yLo && py < yHi))
-                continue;
-            const std::int32_t x0 = std::int32_t(std::floor(px)), y0 = std::int32_t(std::floor(py));
-            if (!m_highQuality) {
-                std::memcpy(o, source.pixel(x0, y0), 4);
-                continue;
-            }
-            const double fx = px - x0, fy = py - y0;
-            // A tap beyond the rectangle's last column (row) is read at
-            // weight 0 from inside it, which adds exactly 0.
-            const std::int32_t x1 = x0 == lastX ? x0 : x0 + 1, y1 = y0 == lastY ? y0 : y0 + 1;
-            const double gx = x0 == lastX ? 0.0 : fx, gy = y0 == lastY ? 0.0 : fy;
-            const double w00 = (1 - fx) * (1 - fy), w10 = gx * (1 - fy), w01 = (1 - fx) * gy, w11 = gx * gy;
-            const std::uint8_t *p00 = source.pixel(x0, y0), *p10 = source.pixel(x1, y0);
-            const std::uint8_t *p01 = source.pixel(x0, y1), *p11 = source.pixel(x1, y1);
-            for (int k = 0; k < 4; ++k)
-                o[k] = std::uint8_t(w00 * p00[k] + w10 * p10[k] + w01 * p01[k] + w11 * p11[k]);
+        if (m_highQuality) {
+            detail::bilinearRotateSpan(o, to - from, {px, py, dpx, dpy, xLo, xHi, yLo, yHi, lastX, lastY}, source);
+            continue;
         }
+        double qx = px, qy = py;
+        for (std::int32_t u = from; u < to; ++u, qx += dpx, qy += dpy, o += 4)
+            if (qx >= xLo && qx < xHi && qy >= yLo && qy < yHi)
+                std::memcpy(o, source.pixel(std::int32_t(std::floor(qx)), std::int32_t(std::floor(qy))), 4);
     }
 
     return working.Render(hdc, std::int32_t(std::int64_t(TopX) + destWidth / 2 - d / 2),

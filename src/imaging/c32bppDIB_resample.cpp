@@ -13,6 +13,17 @@ using detail::PixelRows;
 
 using detail::ColumnTap;
 
+namespace {
+
+// Int(v) kept inside 0..last (callers' offsets could otherwise point outside,
+// and a double beyond the 32-bit range must not be converted).
+std::int32_t columnOf(double v, std::int32_t last)
+{
+    return std::int32_t(std::clamp(std::trunc(v), 0.0, double(last)));
+}
+
+} // namespace
+
 bool c32bppDIB::MirrorCopy(std::int32_t &srcX, std::int32_t &srcY, std::int32_t srcWidth, std::int32_t srcHeight,
                            std::int32_t &destWidth, std::int32_t &destHeight, ByteArray &buffer,
                            c32bppDIB *target) const
@@ -115,11 +126,9 @@ bool c32bppDIB::ResamplePixels(ByteArray &outBuffer, ByteArray &srcBuffer, c32bp
         // Column positions once per call.
         std::vector<std::int32_t> column(static_cast<std::size_t>(W));
         for (std::int32_t x = 0; x < W; ++x)
-            column[std::size_t(x)] =
-                std::clamp<std::int32_t>(std::int32_t(double(x + colOffset) * xRatio + srcX), 0, lastColumn);
+            column[std::size_t(x)] = columnOf(double(x + colOffset) * xRatio + srcX, lastColumn);
         for (std::int32_t y = H - 1; y >= 0; --y) {
-            const std::int32_t sy =
-                std::clamp<std::int64_t>(std::int64_t(double(y + rowOffset) * yRatio) + baseRow, 0, lastRow);
+            const std::int32_t sy = columnOf(std::trunc(double(y + rowOffset) * yRatio) + double(baseRow), lastRow);
             const auto *in = reinterpret_cast<const std::uint32_t *>(src.row(sy));
             auto *o = reinterpret_cast<std::uint32_t *>(out.row(y));
             for (std::int32_t x = 0; x < W; ++x)
@@ -133,7 +142,7 @@ bool c32bppDIB::ResamplePixels(ByteArray &outBuffer, ByteArray &srcBuffer, c32bp
         std::vector<ColumnTap> columns(static_cast<std::size_t>(W));
         for (std::int32_t x = 0; x < W; ++x) {
             const double fx = double(x + colOffset) * xRatio + srcX;
-            const std::int32_t ix = std::clamp<std::int32_t>(std::int32_t(fx), 0, lastColumn);
+            const std::int32_t ix = columnOf(fx, lastColumn);
             if (ix == lastColumn)
                 columns[std::size_t(x)] = {ix, ix, 1.0, 0.0};
             else
@@ -141,7 +150,7 @@ bool c32bppDIB::ResamplePixels(ByteArray &outBuffer, ByteArray &srcBuffer, c32bp
         }
         for (std::int32_t y = H - 1; y >= 0; --y) {
             const double fy = double(y + rowOffset) * yRatio + double(baseRow);
-            const std::int32_t iy = std::clamp<std::int32_t>(std::int32_t(fy), 0, lastRow);
+            const std::int32_t iy = columnOf(fy, lastRow);
             const double t = fy - iy;
             const std::uint8_t *rowA, *rowB;
             double wa, wb;

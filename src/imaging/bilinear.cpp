@@ -8,13 +8,20 @@ namespace imaging::detail {
 
 namespace {
 
+// The sums are truncated to bytes. Rounding errors of the double arithmetic
+// (about 1e-13) would otherwise turn an exact whole number into the one
+// below it, so a uniform area would come out a level darker in places; the
+// sum is therefore nudged up by far less than any real weight step before
+// it is truncated.
+constexpr double kTruncationSlack = 1e-7;
+
 // ---- plain -----------------------------------------------------------------
 
 inline void blendPlain(std::uint8_t *o, const std::uint8_t *p00, const std::uint8_t *p01, const std::uint8_t *p10,
                        const std::uint8_t *p11, double w00, double w01, double w10, double w11)
 {
     for (int k = 0; k < 4; ++k)
-        o[k] = std::uint8_t(std::int32_t(w00 * p00[k] + w01 * p01[k] + w10 * p10[k] + w11 * p11[k]));
+        o[k] = std::uint8_t(std::int32_t(w00 * p00[k] + w01 * p01[k] + w10 * p10[k] + w11 * p11[k] + kTruncationSlack));
 }
 
 void rowPlain(std::uint8_t *o, const std::uint8_t *rowA, const std::uint8_t *rowB, double wa, double wb,
@@ -85,6 +92,7 @@ __attribute__((target("avx2"))) inline void blendAvx2(std::uint8_t *o, const std
     sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(w01), load4(p01)));
     sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(w10), load4(p10)));
     sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(w11), load4(p11)));
+    sum = _mm256_add_pd(sum, _mm256_set1_pd(kTruncationSlack));
     __m128i i = _mm256_cvttpd_epi32(sum);
     i = _mm_packus_epi32(i, i);
     i = _mm_packus_epi16(i, i);

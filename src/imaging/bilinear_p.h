@@ -1,8 +1,9 @@
 #pragma once
 // Bilinear inner loops of the surface's resampler and rotation. Each output
 // byte is Int(sum of weight x byte) over four taps in double precision, the
-// products and sums taken in a fixed order; the AVX2 build (chosen at run
-// time) gives the same bytes as the plain one.
+// products and sums taken in a fixed order (with a slack against rounding
+// error, see the .cpp); the AVX2 build (chosen at run time) gives the same
+// bytes as the plain one.
 #include "imaging/pixels_p.h"
 
 #include <cstdint>

@@ -216,6 +216,28 @@ TEST(EffectsTest, RotationKeepsTheCentreAndClearsTheCorners)
         }
 }
 
+TEST(EffectsTest, RotatedUniformImageKeepsItsColourInside)
+{
+    // Opaque pixels of the turned image are the image's colour exactly; the
+    // edge pixels mix with transparency but keep colour within alpha.
+    c32bppDIB dib;
+    fill(dib, 40, 30, [](int, int) { return Px{100, 150, 200, 255}; });
+    dib.setHighQualityInterpolation(true);
+    for (const float angle : {30.0f, 45.0f, 123.0f}) {
+        Canvas canvas(60, 60, kClear);
+        ASSERT_TRUE(dib.RotateAtCenterPoint(canvas.dc, angle, 30, 30, 0, 0, 0, 0, 0, 0, 100, &canvas.dib));
+        int opaque = 0;
+        for (int i = 0; i < 3600; ++i) {
+            const Px p = canvas.at(i % 60, i / 60);
+            if (p[3] == 255) {
+                ++opaque;
+                ASSERT_EQ(p, (Px{100, 150, 200, 255})) << angle << " at " << i % 60 << "," << i / 60;
+            }
+        }
+        EXPECT_GT(opaque, 900) << angle;
+    }
+}
+
 TEST(EffectsTest, TrimImage)
 {
     // 10 x 10 with one visible pixel at column 3, row 4.

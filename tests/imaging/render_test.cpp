@@ -414,3 +414,22 @@ TEST(RenderTest, SaveToFileAsksBeforeReplacing)
     EXPECT_FALSE(empty.SaveToFile(dir.filePath("empty.bmp"), false));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"out.bmp"});
 }
+
+TEST(RenderTest, UniformImagesStayUniformWhenScaled)
+{
+    // Truncating the bilinear sums must not let rounding error turn a whole
+    // number into the one below it: every byte of a uniform image survives.
+    for (const std::uint8_t v : {37, 100, 255})
+        for (int side = 2; side < 12; side += 3)
+            for (int to = 2; to < 40; to += 5) {
+                c32bppDIB dib;
+                fill(dib, side, side, [&](int, int) { return Px{v, v, v, v}; });
+                dib.setAlphaBlendFriendly(false);
+                dib.setHighQualityInterpolation(true);
+                std::unique_ptr<c32bppDIB> copy;
+                dib.CopyImageTo(copy, to, to + 3);
+                ASSERT_TRUE(copy);
+                for (int i = 0; i < to * (to + 3) * 4; ++i)
+                    ASSERT_EQ(copy->BitsPointer()[i], v) << side << " -> " << to << " byte " << i;
+            }
+}

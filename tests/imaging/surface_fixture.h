@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -28,8 +29,9 @@ inline void put(imaging::c32bppDIB &dib, int x, int y, Px p)
 
 inline std::string str(Px p)
 {
-    return "(" + std::to_string(p[0]) + "," + std::to_string(p[1]) + "," + std::to_string(p[2]) + "," +
-           std::to_string(p[3]) + ")";
+    char text[32];
+    std::snprintf(text, sizeof text, "(%d,%d,%d,%d)", p[0], p[1], p[2], p[3]);
+    return text;
 }
 
 // A w x h surface whose stored pixels come from f(x, y) (top-down).

@@ -121,13 +121,17 @@ __attribute__((target("avx2"))) void rotateAvx2(std::uint8_t *o, std::int32_t co
             blendAvx2(o, t.p00, t.p10, t.p01, t.p11, t.w00, t.w10, t.w01, t.w11);
 }
 
+bool g_avx2Allowed = true;
+
 bool haveAvx2()
 {
     static const bool yes = __builtin_cpu_supports("avx2");
-    return yes;
+    return yes && g_avx2Allowed;
 }
 
 } // namespace
+
+void setBilinearAvx2Allowed(bool allowed) { g_avx2Allowed = allowed; }
 
 void bilinearRow(std::uint8_t *out, const std::uint8_t *rowA, const std::uint8_t *rowB, double wa, double wb,
                  const ColumnTap *columns, std::int32_t count)

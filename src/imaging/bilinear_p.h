@@ -32,4 +32,8 @@ struct RotateSpan {
 };
 void bilinearRotateSpan(std::uint8_t *out, std::int32_t count, const RotateSpan &span, const PixelRows &source);
 
+// Whether the AVX2 loops run (when the processor has them). Tests turn them
+// off to compare both builds.
+void setBilinearAvx2Allowed(bool allowed);
+
 } // namespace imaging::detail

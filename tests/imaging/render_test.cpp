@@ -2,6 +2,7 @@
 // pipeline, ScaleImage, CopyImageTo, Resize and the BMP output.
 #include "surface_fixture.h"
 
+#include "imaging/bilinear_p.h"
 #include "platform/dialogs.h"
 
 #include <QDir>
@@ -432,4 +433,40 @@ TEST(RenderTest, UniformImagesStayUniformWhenScaled)
                 for (int i = 0; i < to * (to + 3) * 4; ++i)
                     ASSERT_EQ(copy->BitsPointer()[i], v) << side << " -> " << to << " byte " << i;
             }
+}
+
+TEST(RenderTest, BilinearLoopsGiveTheSameBytesWithAndWithoutAvx2)
+{
+    // Scaled copies and turns of a random image, once with the AVX2 loops
+    // (where the processor has them) and once with the plain ones.
+    c32bppDIB dib;
+    std::mt19937 rng(9);
+    fill(dib, 23, 17, [&](int, int) {
+        const std::uint8_t a = std::uint8_t(rng());
+        return Px{std::uint8_t(rng() % (a + 1u)), std::uint8_t(rng() % (a + 1u)), std::uint8_t(rng() % (a + 1u)), a};
+    });
+    dib.setAlphaBlendFriendly(false);
+    dib.setHighQualityInterpolation(true);
+    auto run = [&](bool avx2, std::vector<std::unique_ptr<c32bppDIB>> &out) {
+        detail::setBilinearAvx2Allowed(avx2);
+        for (const auto &size : {std::pair{61, 45}, std::pair{9, 7}, std::pair{23, 50}}) {
+            out.emplace_back();
+            dib.CopyImageTo(out.back(), size.first, size.second);
+        }
+        for (const float angle : {30.0f, 77.0f, 200.0f}) {
+            auto canvas = std::make_unique<c32bppDIB>();
+            fill(*canvas, 40, 40, [](int, int) { return Px{0, 0, 0, 0}; });
+            const gdi::HDC dc = canvas->LoadDIBinDC(true);
+            EXPECT_TRUE(dib.RotateAtCenterPoint(dc, angle, 20, 20, 0, 0, 0, 0, 0, 0, 100, canvas.get()));
+            canvas->LoadDIBinDC(false);
+            out.push_back(std::move(canvas));
+        }
+        detail::setBilinearAvx2Allowed(true);
+    };
+    std::vector<std::unique_ptr<c32bppDIB>> fast, plain;
+    run(true, fast);
+    run(false, plain);
+    ASSERT_EQ(fast.size(), plain.size());
+    for (std::size_t i = 0; i < fast.size(); ++i)
+        EXPECT_TRUE(fast[i] && plain[i] && samePixels(*fast[i], *plain[i])) << "case " << i;
 }

@@ -180,9 +180,75 @@ public:
     // (end of loading pipeline)
 
     // ---- rendering and scaling (c32bppDIB_render.cpp) -----------------------
+    // How ScaleImage fits an image; values outside 0..2 act as ActualSize.
+    enum ScaleStyle : std::int32_t { ScaleToFit = 0, ScaleDownToFit = 1, StretchToFill = 2, ActualSize = 3 };
+    // Draws a rectangle of this surface onto a DC, stretched, mirrored
+    // (negative destination sizes), with an opacity in percent and optionally
+    // in gray. Source and destination sizes of 0 mean the surface's size. The
+    // platform alpha-blend call draws when it can give the result; otherwise
+    // the engine's own pipeline does, into destHostDIB's memory when given
+    // (the surface that owns destinationDC) or through a captured copy of the
+    // DC's area.
+    bool Render(gdi::HDC destinationDC, std::int32_t destX = 0, std::int32_t destY = 0, std::int32_t destWidth = 0,
+                std::int32_t destHeight = 0, std::int32_t SrcX = 0, std::int32_t SrcY = 0, std::int32_t srcWidth = 0,
+                std::int32_t srcHeight = 0, std::int32_t Opacity = 100, bool Blend = true, bool SetHalfTone = true,
+                c32bppDIB *destHostDIB = nullptr, std::int32_t grayScale = -1);
+    // The size this image takes in destWidth x destHeight under a ScaleStyle;
+    // changes nothing. Without image the outputs are left as they are.
+    void ScaleImage(std::int32_t destWidth, std::int32_t destHeight, std::int32_t &newWidth,
+                    std::int32_t &newHeight, std::int32_t ScaleMode = 1) const;
+    // Copies (scaling when the size differs) into the target; 0 means this
+    // surface's size. The pointer form creates the target when it is empty.
+    void CopyImageTo(c32bppDIB &cDIBclass, std::int32_t newWidth = 0, std::int32_t newHeight = 0,
+                     bool CopyOriginalFormat = false);
+    void CopyImageTo(std::unique_ptr<c32bppDIB> &cDIBclass, std::int32_t newWidth = 0, std::int32_t newHeight = 0,
+                     bool CopyOriginalFormat = false);
+    bool Resize(std::int32_t newWidth, std::int32_t newHeight);
+    // A BMP file (32-bit with alpha, else 24-bit). The file is replaced only
+    // when the whole image was written; an existing file is kept unless the
+    // overwrite question (when asked) is answered Yes.
+    bool SaveToFile(const QString &FileName, bool PromptOverwrite = true);
+    // The same BMP bytes into outStream (emptied on failure).
+    bool SaveToStream(ByteArray &outStream);
     // (end of rendering and scaling)
 
     // ---- effects (c32bppDIB_effects.cpp) ------------------------------------
+    enum RegionStyle : std::int32_t { RegionBounds = 0, RegionRowSpans = 1, RegionPixels = 2 };
+    // TrimImage's Method bits; 0 means all four.
+    enum TrimSides : std::int32_t { TrimLeft = 1, TrimTop = 2, TrimRight = 4, TrimBottom = 8 };
+    // In-place transforms of the premultiplied pixels; each returns false
+    // without image.
+    bool MakeGrayScale(std::int32_t Formula);          // GrayFormula; -1 does nothing (false)
+    bool MakeImageInverse();
+    // Opaque pixels of exactly this colour (red low) become transparent.
+    bool MakeTransparent(std::uint32_t TransparentColor);
+    bool MirrorImage(bool MirrorAxisX, bool MirrorAxisY);
+    // The rectangle (top-down) left after removing fully transparent borders
+    // on the sides of Method (bits 1 left, 2 top, 4 right, 8 bottom; 0 all);
+    // with UpdateDIB the image is cropped to it. False when nothing is visible.
+    bool TrimImage(bool UpdateDIB, std::int32_t Method, std::int32_t *x = nullptr, std::int32_t *Y = nullptr,
+                   std::int32_t *Width = nullptr, std::int32_t *Height = nullptr);
+    bool CreateCheckerBoard(std::int32_t CheckerSize = 12, std::uint32_t FirstColor = 0xFFFFFF,
+                            std::uint32_t SecondColor = 0xC0C0C0);
+    // A new surface, blurDepth (0..10) larger on every side, holding the
+    // colour under a box-blurred copy of this image's alpha.
+    std::unique_ptr<c32bppDIB> CreateDropShadow(std::int32_t blurDepth = 4, std::uint32_t Color = 0xC0C0C0) const;
+    bool RenderDropShadow_JIT(gdi::HDC hdc, std::int32_t x, std::int32_t Y, std::int32_t blurDepth = 4,
+                              std::uint32_t Color = 0xC0C0C0, std::int32_t Opacity = 50) const;
+    // Draws the source rectangle turned clockwise by Angle degrees about the
+    // centre of the destination rectangle whose top-left corner is (TopX, TopY).
+    bool RotateAtTopLeft(gdi::HDC hdc, float Angle, std::int32_t TopX = 0, std::int32_t TopY = 0,
+                         std::int32_t destWidth = 0, std::int32_t destHeight = 0, std::int32_t SrcX = 0,
+                         std::int32_t SrcY = 0, std::int32_t srcWidth = 0, std::int32_t srcHeight = 0,
+                         std::int32_t Opacity = 100, c32bppDIB *destHostDIB = nullptr, std::int32_t grayScale = -1);
+    bool RotateAtCenterPoint(gdi::HDC hdc, float Angle, std::int32_t CenterPointX, std::int32_t CenterPointY,
+                             std::int32_t destWidth = 0, std::int32_t destHeight = 0, std::int32_t SrcX = 0,
+                             std::int32_t SrcY = 0, std::int32_t srcWidth = 0, std::int32_t srcHeight = 0,
+                             std::int32_t Opacity = 100, c32bppDIB *destHostDIB = nullptr,
+                             std::int32_t grayScale = -1);
+    // A region of the visible pixels (alpha not 0): 0 bounds, 1 one span per
+    // row, 2 every run. The caller deletes it; 0 when nothing is visible.
+    gdi::HRGN CreateRegion(std::int32_t Style = 0, std::int32_t xOffset = 0, std::int32_t yOffset = 0) const;
     // (end of effects)
 
     // ---- PNG encoder (c32bppDIB_png.cpp) ------------------------------------
@@ -209,6 +275,16 @@ private:
     // (end of loading pipeline state)
 
     // rendering and effects state
+    // Pixel buffers are two-dimensional byte arrays (row bytes = width x 4),
+    // rows bottom-up like a surface; an empty buffer stands for this surface.
+    bool MirrorCopy(std::int32_t &srcX, std::int32_t &srcY, std::int32_t srcWidth, std::int32_t srcHeight,
+                    std::int32_t &destWidth, std::int32_t &destHeight, ByteArray &buffer, c32bppDIB *target) const;
+    bool ResamplePixels(ByteArray &outBuffer, ByteArray &srcBuffer, c32bppDIB *target, std::int32_t srcX,
+                        std::int32_t srcY, std::int32_t srcWidth, std::int32_t srcHeight, std::int32_t destX,
+                        std::int32_t destY, std::int32_t &destWidth, std::int32_t &destHeight) const;
+    bool BlendPixels(gdi::HDC destinationDC, const ByteArray &srcBuffer, std::int32_t srcX, std::int32_t srcY,
+                     std::int32_t destX, std::int32_t destY, std::int32_t destWidth, std::int32_t destHeight,
+                     std::uint8_t opacity, c32bppDIB *hostDIB, std::int32_t grayFormula) const;
     // (end of rendering and effects state)
 
     // PNG encoder state

@@ -4,6 +4,7 @@
 //   sorimba-image info FILE
 //   sorimba-image encode FILE OUT.png [--filter N] [--text KEYWORD=TEXT]...
 //                        [--time YYYY-MM-DDTHH:MM:SS] [--background RRGGBB]
+//   sorimba-image apply FILE OP[,OP...] [--raw OUT] [--bmp OUT]
 //
 // decode loads any format the engine reads (PNG, GIF, icon, cursor, bitmap, JPEG)
 // and prints "size=WxH type=T alpha=A" for the surface; --icon and --depth choose
@@ -12,7 +13,8 @@
 // top row first. info prints an icon or cursor file's directory, one line per
 // entry: "entry=N size=WxH bits=B png=0|1". encode saves the loaded surface as
 // PNG with the given properties, replacing an existing OUT.png without asking,
-// and prints the same line as decode.
+// and prints the same line as decode. apply runs image operations in order
+// (listed in cmd_apply.cpp) and prints the same line.
 // Exit status: 0 done, 1 failed (reason on standard error), 2 usage.
 #include "tool.h"
 
@@ -26,7 +28,8 @@ int usage()
     std::fprintf(stderr, "usage: sorimba-image decode FILE [--icon WxH] [--depth N] [--raw OUT]\n"
                          "       sorimba-image info FILE\n"
                          "       sorimba-image encode FILE OUT.png [--filter N] [--text KEYWORD=TEXT]...\n"
-                         "                            [--time YYYY-MM-DDTHH:MM:SS] [--background RRGGBB]\n");
+                         "                            [--time YYYY-MM-DDTHH:MM:SS] [--background RRGGBB]\n"
+                         "       sorimba-image apply FILE OP[,OP...] [--raw OUT] [--bmp OUT]\n");
     return 2;
 }
 
@@ -60,5 +63,7 @@ int main(int argc, char **argv)
         return tool::info(args);
     if (command == QLatin1String("encode"))
         return tool::encode(args);
+    if (command == QLatin1String("apply"))
+        return tool::apply(args);
     return tool::usage();
 }

@@ -30,5 +30,6 @@ bool parseSize(const QString &text, std::int32_t &width, std::int32_t &height);
 int decode(const QStringList &args);
 int info(const QStringList &args);
 int encode(const QStringList &args);
+int apply(const QStringList &args);
 
 } // namespace tool

@@ -54,6 +54,7 @@ bool setProperties(imaging::c32bppDIB &dib, const QStringList &options, bool &us
         }
     }
     return true;
+}
 
 } // namespace
 

@@ -13,6 +13,7 @@
 // Failures are reported as false, 0 or -1; nothing here throws.
 #include "imaging/bytearray.h"
 #include "platform/gdi/gdi.h"
+#include "platform/picture/clipboard.h"
 
 #include <QVariant>
 
@@ -141,12 +142,113 @@ public:
     bool DestroyGDIplusToken(std::uint32_t token);     // no information
 
     // ---- loading pipeline (c32bppDIB_load.cpp) ------------------------------
+    // Every loader answers true exactly when the surface holds an image
+    // afterwards. Encoded data (57 bytes at least) is offered to the decoders
+    // in turn: PNG, GIF, icon/cursor, bitmap (the bitmap decoder hands JPEG and
+    // other bitmaps to the platform's picture loader). iconCx, iconCy and
+    // iconBitDepth choose the entry of an icon or cursor file (0 x 0 reads as
+    // 32 x 32). SaveFormat keeps the encoded bytes as the original bytes.
+    // Early rejections (no file, too short, empty array, no handle, nothing on
+    // the clipboard) leave the surface as it was; a load that reached a
+    // decoder and failed leaves it without image, ImageType NoImage.
+    //   imaging::c32bppDIB dib;
+    //   if (dib.LoadPicture_File(u"icon.ico"_s, 16, 16)) ...
+    //   dib.LoadPicture_Stream(bytes);                 // bytes: ByteArray
+    bool LoadPicture_File(const QString &FileName, std::int32_t iconCx = 0, std::int32_t iconCy = 0,
+                          bool SaveFormat = false, std::int32_t iconBitDepth = 32);
+    // The icon decoder may rewrite header bytes inside inStream.
+    bool LoadPicture_Stream(ByteArray &inStream, std::int32_t iconCx = 0, std::int32_t iconCy = 0,
+                            std::int32_t streamStart = 0, std::int32_t streamLength = 0, bool SaveFormat = false,
+                            std::int32_t iconBitDepth = 32);
+    // ResSection a string: raw data of that type name; otherwise a picture
+    // kind (0 bitmap, 1 icon, 2 cursor). VBglobal null: the application's own.
+    bool LoadPicture_Resource(const QVariant &ResIndex, const QVariant &ResSection,
+                              const platform::ResourceModule *VBglobal = nullptr, std::int32_t iconCx = 0,
+                              std::int32_t iconCy = 0, std::int32_t streamStart = 0, std::int32_t streamLength = 0,
+                              std::int32_t iconBitDepth = 0);
+    bool LoadPicture_StdPicture(const platform::Picture &Picture);
+    // A bitmap or icon handle, which the call takes over and destroys.
+    bool LoadPicture_ByHandle(gdi::HGDIOBJ Handle);
+    bool LoadPicture_ClipBoard();
+    // Decodes the kept original bytes again (another icon size), keeping them.
+    bool LoadPicture_FromOrignalFormat(std::int32_t iconCx = 0, std::int32_t iconCy = 0,
+                                       std::int32_t iconBitDepth = 0);
+    // Replaces a drop's file list with the full (wide) names of its raw data.
+    bool GetDroppedFileNames(platform::DataObject *OLEDragDrop_DataObject);
+    // The clipboard's file list into ListOfFiles (zero-based); the count.
+    std::int32_t GetPastedFileNames(QStringList &ListOfFiles);
     // (end of loading pipeline)
 
     // ---- rendering and scaling (c32bppDIB_render.cpp) -----------------------
+    // How ScaleImage fits an image; values outside 0..2 act as ActualSize.
+    enum ScaleStyle : std::int32_t { ScaleToFit = 0, ScaleDownToFit = 1, StretchToFill = 2, ActualSize = 3 };
+    // Draws a rectangle of this surface onto a DC, stretched, mirrored
+    // (negative destination sizes), with an opacity in percent and optionally
+    // in gray. Source and destination sizes of 0 mean the surface's size. The
+    // platform alpha-blend call draws when it can give the result; otherwise
+    // the engine's own pipeline does, into destHostDIB's memory when given
+    // (the surface that owns destinationDC) or through a captured copy of the
+    // DC's area.
+    bool Render(gdi::HDC destinationDC, std::int32_t destX = 0, std::int32_t destY = 0, std::int32_t destWidth = 0,
+                std::int32_t destHeight = 0, std::int32_t SrcX = 0, std::int32_t SrcY = 0, std::int32_t srcWidth = 0,
+                std::int32_t srcHeight = 0, std::int32_t Opacity = 100, bool Blend = true, bool SetHalfTone = true,
+                c32bppDIB *destHostDIB = nullptr, std::int32_t grayScale = -1);
+    // The size this image takes in destWidth x destHeight under a ScaleStyle;
+    // changes nothing. Without image the outputs are left as they are.
+    void ScaleImage(std::int32_t destWidth, std::int32_t destHeight, std::int32_t &newWidth,
+                    std::int32_t &newHeight, std::int32_t ScaleMode = 1) const;
+    // Copies (scaling when the size differs) into the target; 0 means this
+    // surface's size. The pointer form creates the target when it is empty.
+    void CopyImageTo(c32bppDIB &cDIBclass, std::int32_t newWidth = 0, std::int32_t newHeight = 0,
+                     bool CopyOriginalFormat = false);
+    void CopyImageTo(std::unique_ptr<c32bppDIB> &cDIBclass, std::int32_t newWidth = 0, std::int32_t newHeight = 0,
+                     bool CopyOriginalFormat = false);
+    bool Resize(std::int32_t newWidth, std::int32_t newHeight);
+    // A BMP file (32-bit with alpha, else 24-bit). The file is replaced only
+    // when the whole image was written; an existing file is kept unless the
+    // overwrite question (when asked) is answered Yes.
+    bool SaveToFile(const QString &FileName, bool PromptOverwrite = true);
+    // The same BMP bytes into outStream (emptied on failure).
+    bool SaveToStream(ByteArray &outStream);
     // (end of rendering and scaling)
 
     // ---- effects (c32bppDIB_effects.cpp) ------------------------------------
+    enum RegionStyle : std::int32_t { RegionBounds = 0, RegionRowSpans = 1, RegionPixels = 2 };
+    // TrimImage's Method bits; 0 means all four.
+    enum TrimSides : std::int32_t { TrimLeft = 1, TrimTop = 2, TrimRight = 4, TrimBottom = 8 };
+    // In-place transforms of the premultiplied pixels; each returns false
+    // without image.
+    bool MakeGrayScale(std::int32_t Formula);          // GrayFormula; -1 does nothing (false)
+    bool MakeImageInverse();
+    // Opaque pixels of exactly this colour (red low) become transparent.
+    bool MakeTransparent(std::uint32_t TransparentColor);
+    bool MirrorImage(bool MirrorAxisX, bool MirrorAxisY);
+    // The rectangle (top-down) left after removing fully transparent borders
+    // on the sides of Method (bits 1 left, 2 top, 4 right, 8 bottom; 0 all);
+    // with UpdateDIB the image is cropped to it. False when nothing is visible.
+    bool TrimImage(bool UpdateDIB, std::int32_t Method, std::int32_t *x = nullptr, std::int32_t *Y = nullptr,
+                   std::int32_t *Width = nullptr, std::int32_t *Height = nullptr);
+    bool CreateCheckerBoard(std::int32_t CheckerSize = 12, std::uint32_t FirstColor = 0xFFFFFF,
+                            std::uint32_t SecondColor = 0xC0C0C0);
+    // A new surface, blurDepth (0..10) larger on every side, holding the
+    // colour under a box-blurred copy of this image's alpha.
+    std::unique_ptr<c32bppDIB> CreateDropShadow(std::int32_t blurDepth = 4, std::uint32_t Color = 0xC0C0C0) const;
+    bool RenderDropShadow_JIT(gdi::HDC hdc, std::int32_t x, std::int32_t Y, std::int32_t blurDepth = 4,
+                              std::uint32_t Color = 0xC0C0C0, std::int32_t Opacity = 50) const;
+    // Draws the source rectangle turned clockwise by Angle degrees about the
+    // centre of the destination rectangle whose top-left corner is (TopX, TopY).
+    bool RotateAtTopLeft(gdi::HDC hdc, float Angle, std::int32_t TopX = 0, std::int32_t TopY = 0,
+                         std::int32_t destWidth = 0, std::int32_t destHeight = 0, std::int32_t SrcX = 0,
+                         std::int32_t SrcY = 0, std::int32_t srcWidth = 0, std::int32_t srcHeight = 0,
+                         std::int32_t Opacity = 100, c32bppDIB *destHostDIB = nullptr, std::int32_t grayScale = -1);
+    bool RotateAtCenterPoint(gdi::HDC hdc, float Angle, std::int32_t CenterPointX, std::int32_t CenterPointY,
+                             std::int32_t destWidth = 0, std::int32_t destHeight = 0, std::int32_t SrcX = 0,
+                             std::int32_t SrcY = 0, std::int32_t srcWidth = 0, std::int32_t srcHeight = 0,
+                             std::int32_t Opacity = 100, c32bppDIB *destHostDIB = nullptr,
+                             std::int32_t grayScale = -1);
+    // A region of the visible pixels (alpha not 0): 0 bounds, 1 one span per
+    // row, 2 every run. The caller deletes it; 0 when nothing is visible.
+    gdi::HRGN CreateRegion(std::int32_t Style = 0, std::int32_t xOffset = 0, std::int32_t yOffset = 0) const;
     // (end of effects)
 
     // ---- PNG encoder (c32bppDIB_png.cpp) ------------------------------------
@@ -167,9 +269,22 @@ private:
     void deleteOwnDC();
 
     // loading pipeline state
+    bool loadEncoded(int fileHandle, const QString &fileName, ByteArray &bytes, std::int32_t iconCx,
+                     std::int32_t iconCy, std::int32_t start, std::int32_t length, bool saveFormat,
+                     std::int32_t iconBitDepth);
     // (end of loading pipeline state)
 
     // rendering and effects state
+    // Pixel buffers are two-dimensional byte arrays (row bytes = width x 4),
+    // rows bottom-up like a surface; an empty buffer stands for this surface.
+    bool MirrorCopy(std::int32_t &srcX, std::int32_t &srcY, std::int32_t srcWidth, std::int32_t srcHeight,
+                    std::int32_t &destWidth, std::int32_t &destHeight, ByteArray &buffer, c32bppDIB *target) const;
+    bool ResamplePixels(ByteArray &outBuffer, ByteArray &srcBuffer, c32bppDIB *target, std::int32_t srcX,
+                        std::int32_t srcY, std::int32_t srcWidth, std::int32_t srcHeight, std::int32_t destX,
+                        std::int32_t destY, std::int32_t &destWidth, std::int32_t &destHeight) const;
+    bool BlendPixels(gdi::HDC destinationDC, const ByteArray &srcBuffer, std::int32_t srcX, std::int32_t srcY,
+                     std::int32_t destX, std::int32_t destY, std::int32_t destWidth, std::int32_t destHeight,
+                     std::uint8_t opacity, c32bppDIB *hostDIB, std::int32_t grayFormula) const;
     // (end of rendering and effects state)
 
     // PNG encoder state

@@ -237,6 +237,9 @@ HRGN CreateEllipticRgn(int left, int top, int right, int bottom);
 HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int ellipseW, int ellipseH);
 // The union of a list of rectangles (the region-from-data call).
 HRGN ExtCreateRegion(std::span<const RECT> rects);
+// Makes ExtCreateRegion refuse (0) lists longer than this, as some platforms
+// do; 0 removes the limit (the default). For tests of callers' fallbacks.
+void setExtCreateRegionLimit(std::size_t maxRects);
 HRGN CreateRegionFromQRegion(const QRegion &r);
 enum : int { RGN_AND = 1, RGN_OR = 2, RGN_XOR = 3, RGN_DIFF = 4, RGN_COPY = 5 };
 int CombineRgn(HRGN dst, HRGN a, HRGN b, int mode);   // region type or ERROR

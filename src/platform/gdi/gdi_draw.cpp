@@ -620,12 +620,42 @@ bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int srcX, int srcY
     const Visible vis = visiblePart(t, x, y, w, h);
     if (vis.empty())
         return true;
+    const int sca = blend.SourceConstantAlpha;
+    if (srcW == w && srcH == h && perPixel && t.v.bpp == 32 && sv.bits != t.v.bits) {
+        // Unscaled per-pixel blend between two bitmaps: the source is read in
+        // place, all-zero source pixels leave the destination as it is and
+        // opaque ones at full constant alpha are copied, which is what the
+        // general loop below computes for them.
+        for (int j = 0; j < vis.h; ++j) {
+            const int dy = vis.y + j;
+            forSpans(t.area, dy, vis.x, vis.x + vis.w, [&](int a, int b) {
+                const std::uint8_t *s = sv.pixel(srcX + (a - x), srcY + (dy - y));
+                std::uint8_t *d = t.v.pixel(a, dy);
+                for (int dx = a; dx < b; ++dx, s += 4, d += 4) {
+                    std::uint32_t v;
+                    std::memcpy(&v, s, 4);
+                    if (v == 0)
+                        continue;
+                    if (sca == 255 && s[3] == 255) {
+                        std::memcpy(d, s, 4);
+                        continue;
+                    }
+                    int sc[4];
+                    for (int c = 0; c < 4; ++c)
+                        sc[c] = sca == 255 ? s[c] : mul255(s[c], sca);
+                    const int inv = 255 - sc[3];
+                    for (int c = 0; c < 4; ++c)
+                        d[c] = std::uint8_t(std::min(255, sc[c] + mul255(d[c], inv)));
+                }
+            });
+        }
+        return true;
+    }
     const std::vector<std::uint8_t> px =
         (srcW != w || srcH != h)
             ? resample(grab(sv, srcX, srcY, srcW, srcH), srcW, srcH, w, h, t.dc->stretchMode == HALFTONE,
                        vis.x - x, vis.y - y, vis.w, vis.h)
             : grab(sv, srcX + (vis.x - x), srcY + (vis.y - y), vis.w, vis.h);
-    const int sca = blend.SourceConstantAlpha;
     const int n = t.v.bpp == 32 ? 4 : 3;
     for (int j = 0; j < vis.h; ++j) {
         const int dy = vis.y + j;

@@ -48,8 +48,16 @@ HRGN CreateRoundRectRgn(int left, int top, int right, int bottom, int ew, int eh
     return insert(Region{spansToRegion(roundRectSpans(l, t, r, b, ew, eh, -kRegionRowLimit, kRegionRowLimit))});
 }
 
+namespace {
+std::size_t g_regionListLimit = 0;
+} // namespace
+
+void setExtCreateRegionLimit(std::size_t maxRects) { g_regionListLimit = maxRects; }
+
 HRGN ExtCreateRegion(std::span<const RECT> rects)
 {
+    if (g_regionListLimit && rects.size() > g_regionListLimit)
+        return 0;
     // Pairwise unions (a balanced tree) keep large lists, such as one
     // rectangle per visible pixel run, near n log n.
     std::vector<QRegion> parts;

@@ -1,0 +1,39 @@
+#pragma once
+// Bilinear inner loops of the surface's resampler and rotation. Each output
+// byte is Int(sum of weight x byte) over four taps in double precision, the
+// products and sums taken in a fixed order (with a slack against rounding
+// error, see the .cpp); the AVX2 build (chosen at run time) gives the same
+// bytes as the plain one.
+#include "imaging/pixels_p.h"
+
+#include <cstdint>
+
+namespace imaging::detail {
+
+// One destination column of the resampler: two source columns and their
+// weights (the second 0 when the first is the image's last column).
+struct ColumnTap {
+    std::int32_t first, second;
+    double w0, w1;
+};
+
+// One destination row of count pixels from two source rows of weights wa and wb.
+void bilinearRow(std::uint8_t *out, const std::uint8_t *rowA, const std::uint8_t *rowB, double wa, double wb,
+                 const ColumnTap *columns, std::int32_t count);
+
+// A run of rotated pixels: the source point starts at (px, py) and moves by
+// (dpx, dpy) per output pixel. Points inside [xLo, xHi) x [yLo, yHi) are
+// sampled from four taps (the column after lastX and the row after lastY
+// left out); points outside leave the output pixel as it is.
+struct RotateSpan {
+    double px, py, dpx, dpy;
+    double xLo, xHi, yLo, yHi;
+    std::int32_t lastX, lastY;
+};
+void bilinearRotateSpan(std::uint8_t *out, std::int32_t count, const RotateSpan &span, const PixelRows &source);
+
+// Whether the AVX2 loops run (when the processor has them). Tests turn them
+// off to compare both builds.
+void setBilinearAvx2Allowed(bool allowed);
+
+} // namespace imaging::detail

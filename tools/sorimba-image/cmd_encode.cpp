@@ -1,0 +1,80 @@
+// encode FILE OUT.png [--filter N] [--text KEYWORD=TEXT]... [--time ...] [--background RRGGBB]
+#include "imaging/png/png_writer.h"
+#include "tool.h"
+
+namespace tool {
+
+namespace {
+
+// The encode options as PNG properties; false (with the reason) when the
+// encoder refuses one. A malformed option is a usage error (`usageError`).
+bool setProperties(imaging::c32bppDIB &dib, const QStringList &options, bool &usageError, QString &reason)
+{
+    usageError = false;
+    for (qsizetype i = 0; i < options.size(); i += 2) {
+        const QString &option = options[i];
+        if (i + 1 >= options.size()) {
+            usageError = true;
+            return false;
+        }
+        const QString &value = options[i + 1];
+        bool ok = false;
+        if (option == QLatin1String("--filter")) {
+            const int mode = value.toInt(&ok);
+            if (!ok) {
+                usageError = true;
+                return false;
+            }
+            ok = dib.PngPropertySet(imaging::pngFilterMode, mode);
+        } else if (option == QLatin1String("--text")) {
+            const qsizetype eq = value.indexOf(QChar('='));
+            if (eq < 0) {
+                usageError = true;
+                return false;
+            }
+            ok = dib.PngPropertySet(imaging::pngCustomText, value.mid(eq + 1), value.left(eq));
+        } else if (option == QLatin1String("--time")) {
+            ok = dib.PngPropertySet(imaging::pngTime, value);
+        } else if (option == QLatin1String("--background")) {
+            const uint rgb = value.toUInt(&ok, 16);
+            if (!ok || value.size() != 6) {
+                usageError = true;
+                return false;
+            }
+            // RRGGBB into a colour reference: red in the low byte.
+            const std::int32_t colour = std::int32_t(((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16));
+            ok = dib.PngPropertySet(imaging::pngBackground, colour);
+        } else {
+            usageError = true;
+            return false;
+        }
+        if (!ok) {
+            reason = QStringLiteral("%1 %2: refused by the encoder").arg(option, value);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int encode(const QStringList &args)
+{
+    if (args.size() < 2)
+        return usage();
+    imaging::c32bppDIB dib;
+    bool usageError = false;
+    QString reason;
+    // The properties are kept across the load, so a bad option is reported
+    // before any work.
+    if (!setProperties(dib, args.mid(2), usageError, reason))
+        return usageError ? usage() : fail(reason);
+    if (!loadImage(args[0], dib, reason))
+        return fail(reason);
+    if (!dib.SaveToFile_PNG(args[1], false))
+        return fail(QStringLiteral("cannot write %1").arg(args[1]));
+    printSurface(dib);
+    return 0;
+}
+
+} // namespace tool

@@ -149,8 +149,9 @@ TEST(FormatsConformance, BitmapSuiteQuestionableAndBadFiles)
             // Files the own rule reads match it exactly.
             int w = 0, h = 0;
             const Bytes expected = ownRuleReference(readFile(path), w, h);
-            if (!expected.empty())
+            if (!expected.empty()) {
                 EXPECT_TRUE(surfacePixels(dib) == expected);
+            }
         } else {
             EXPECT_EQ(dib.ImageType(), imaging::NoImage);
         }
@@ -235,8 +236,9 @@ TEST(FormatsConformance, IconAndCursorFiles)
         EXPECT_EQ(dib.ImageType(), imaging::Cursor);
         for (int y = 0; y < 4; ++y) {
             const Pixel p = pixelAt(dib, 0, y);
-            if (p.a == 255)
+            if (p.a == 255) {
                 EXPECT_EQ(p.r, y % 2 ? 255 : 0);
+            }
         }
     }
     // The directory lists every image of the mixed file.
@@ -344,8 +346,9 @@ TEST(FormatsConformance, GifArtificialFiles)
         imaging::c32bppDIB dib;
         gif.LoadStream(file, dib, 0, std::int32_t(file.size()));
         const bool decoded = dib.Handle() != 0;
-        if (c.decodes >= 0)
+        if (c.decodes >= 0) {
             EXPECT_EQ(decoded, c.decodes == 1);
+        }
         if (decoded) {
             EXPECT_EQ(dib.Width(), c.width);
             EXPECT_EQ(dib.Height(), c.height);

@@ -214,6 +214,10 @@ inline Bytes gifLzw(const std::vector<std::uint8_t> &indices, int minCodeSize)
 }
 
 struct GifFrame {
+    GifFrame(int l, int t, int w, int h, std::vector<std::uint8_t> idx)
+        : left(l), top(t), width(w), height(h), indices(std::move(idx))
+    {
+    }
     int left = 0, top = 0, width = 0, height = 0;
     std::vector<std::uint8_t> indices;
     int transparent = -1;          // graphic control with this index; -2: control without transparency

@@ -164,8 +164,9 @@ TEST(BitmapDecoder, RefusalsAndThePictureLoader)
     // A 32-bit file whose rows do not fit goes to the picture loader, which
     // may decode what there is; never a read past the end.
     Bytes cut(good.begin(), good.end() - 4);
-    if (loadBmp(cut, dib))
+    if (loadBmp(cut, dib)) {
         EXPECT_EQ(dib.Width(), 2);
+    }
 
     // A 24-bit file through the picture loader: opaque bitmap.
     QImage img(3, 2, QImage::Format_RGB888);

@@ -97,7 +97,9 @@ TEST(LoadPipeline, StreamBoundsAndSlices)
     EXPECT_EQ(dib.ImageType(), imaging::Png);
 
     // A middle slice of a bigger array, kept whole as the original bytes.
-    Bytes padded(40, 0xEE);
+    Bytes padded;
+    padded.reserve(40 + png.size() + 30);
+    padded.assign(40, 0xEE);
     padded.insert(padded.end(), png.begin(), png.end());
     padded.insert(padded.end(), 30, 0xDD);
     imaging::ByteArray middle = toArray(padded);
@@ -154,8 +156,9 @@ TEST(LoadPipeline, KeepsOriginalBytesOfFiles)
         // Decoding the kept bytes again at another icon size keeps them.
         ASSERT_TRUE(dib.LoadPicture_FromOrignalFormat(16, 16, 8));
         EXPECT_FALSE(dib.originalBytes().empty());
-        if (c.type == imaging::AlphaIcon)
+        if (c.type == imaging::AlphaIcon) {
             EXPECT_EQ(dib.Width(), 16);
+        }
     }
     // Without kept bytes: false and the image stays.
     imaging::c32bppDIB dib;

@@ -124,3 +124,26 @@ TEST(Picture, IconPictures)
     gdi::DeleteObject(info.hbmMask);
     EXPECT_FALSE(platform::IconPictureFromBytes(encode(img, "BMP")));
 }
+
+TEST(Picture, TopDownBitmapHandlesDrawUpright)
+{
+    gdi::BITMAPINFO bi = gdi::makeBitmapInfo(1, 2, 32);
+    bi.bmiHeader.biHeight = -2;   // top-down rows
+    std::uint8_t *bits = nullptr;
+    const gdi::HBITMAP bmp = gdi::CreateDIBSection(0, bi, gdi::DIB_RGB_COLORS, &bits);
+    ASSERT_TRUE(bmp);
+    bits[2] = 255;   // first row in memory, the top: red
+    bits[4] = 255;   // the bottom: blue
+    const platform::Picture pic = platform::OleCreatePictureIndirect(platform::PICTYPE_BITMAP, bmp, true);
+    ASSERT_TRUE(pic);
+    std::uint8_t *dst = nullptr;
+    const gdi::HBITMAP target = gdi::CreateDIBSection(0, gdi::makeBitmapInfo(1, 2, 32), gdi::DIB_RGB_COLORS, &dst);
+    const gdi::HDC dc = gdi::CreateCompatibleDC(0);
+    const gdi::HGDIOBJ old = gdi::SelectObject(dc, target);
+    ASSERT_TRUE(pic->Render(dc, 0, 0, 1, 2, 0, pic->Height(), pic->Width(), -pic->Height()));
+    EXPECT_EQ(dibPixel(dst, 1, 2, 0, 0) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(dibPixel(dst, 1, 2, 0, 1) & 0xFFFFFF, 0x0000FFu);
+    gdi::SelectObject(dc, old);
+    gdi::DeleteDC(dc);
+    gdi::DeleteObject(target);
+}

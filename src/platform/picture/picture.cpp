@@ -163,10 +163,11 @@ bool StdPicture::Render(gdi::HDC dc, std::int32_t x, std::int32_t y, std::int32_
 
     if (cySrc < 0 && sx == 0 && edge == 0 && sw == bm.bmWidth && sh == bm.bmHeight && cx == sw && cy == sh &&
         bm.bmBits) {
-        if (plainTarget && bm.bmBitsPixel == 32) {
+        // Only the bitmap made here is known to be bottom-up; handles from
+        // elsewhere may be top-down and go through the drawing layer.
+        if (plainTarget && m_image && bm.bmBitsPixel == 32) {
             const std::size_t rowBytes = std::size_t(cx) * 4;
             for (int r = 0; r < cy; ++r) {
-                // Source rows bottom-up, 4-byte stride.
                 const std::uint8_t *s = bm.bmBits + std::size_t(bm.bmHeight - 1 - r) * std::size_t(bm.bmWidthBytes);
                 std::memcpy(dst.row(r), s, rowBytes);
             }

@@ -56,10 +56,13 @@ inline bool rotateTaps(double px, double py, const RotateSpan &s, const PixelRow
     t.w10 = gx * (1 - fy);
     t.w01 = (1 - fx) * gy;
     t.w11 = gx * gy;
+    // (x1, y0), (x0, y1) and (x1, y1) are the next pixel, the next row and
+    // both, or the pixel itself where a tap is left out.
+    const std::size_t stride = std::size_t(src.width) * 4;
     t.p00 = src.pixel(x0, y0);
-    t.p10 = src.pixel(x1, y0);
-    t.p01 = src.pixel(x0, y1);
-    t.p11 = src.pixel(x1, y1);
+    t.p10 = t.p00 + (x1 - x0) * 4;
+    t.p01 = t.p00 + (y1 - y0) * stride;
+    t.p11 = t.p10 + (y1 - y0) * stride;
     return true;
 }
 

@@ -39,10 +39,13 @@ TEST(GdiAlphaBlendTest, UnscaledBlendBetweenBitmapsMatchesTheGeneralPath)
 {
     constexpr int W = 9, H = 7;
     std::mt19937 rng(5);
-    // Source pixels: empty, opaque, partial, and malformed (colour above alpha).
+    // Source pixels: empty, opaque, partial, and malformed (colour above
+    // alpha); the first row all opaque and the second all empty, so that
+    // whole groups of pixels take the short cuts.
     std::vector<std::uint8_t> source(std::size_t(W) * H * 4), dest(source.size());
     for (std::size_t i = 0; i < source.size(); i += 4) {
-        const unsigned kind = rng() % 4;
+        const std::size_t row = i / (std::size_t(W) * 4);
+        const unsigned kind = row == 0 ? 1 : row == 1 ? 0 : rng() % 4;
         const std::uint8_t a = kind == 0 ? 0 : kind == 1 ? 255 : std::uint8_t(rng());
         for (int c = 0; c < 3; ++c)
             source[i + c] = std::uint8_t(kind == 3 ? rng() : rng() % (a + 1u));

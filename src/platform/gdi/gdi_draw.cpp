@@ -3,6 +3,9 @@
 
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace gdi {
 namespace detail {
@@ -262,6 +265,45 @@ inline std::uint8_t mul255(int a, int b)
 {
     const int t = a * b + 128;
     return std::uint8_t((t + (t >> 8)) >> 8);
+}
+
+// Premultiplied source over at full constant alpha for n pixels:
+// d = min(255, s + mul255(d, 255 - source alpha)) per byte, four pixels at a
+// time where SSE2 exists (16-bit lanes hold every intermediate exactly).
+void blendOverSpan(std::uint8_t *d, const std::uint8_t *s, int n)
+{
+    int i = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128(), c128 = _mm_set1_epi16(128), c255 = _mm_set1_epi32(255);
+    for (; i + 4 <= n; i += 4) {
+        const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + std::size_t(i) * 4));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(sv, zero)) == 0xFFFF)
+            continue;   // all empty: the destination stays
+        const __m128i alpha = _mm_srli_epi32(sv, 24);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(alpha, c255)) == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(d + std::size_t(i) * 4), sv);
+            continue;   // all opaque: copied
+        }
+        const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i *>(d + std::size_t(i) * 4));
+        const __m128i inv32 = _mm_sub_epi32(c255, alpha);
+        const __m128i inv16 = _mm_or_si128(inv32, _mm_slli_epi32(inv32, 16));
+        auto half = [&](__m128i dd, __m128i inv) {
+            __m128i t = _mm_add_epi16(_mm_mullo_epi16(dd, inv), c128);
+            return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+        };
+        const __m128i lo = half(_mm_unpacklo_epi8(dv, zero), _mm_unpacklo_epi32(inv16, inv16));
+        const __m128i hi = half(_mm_unpackhi_epi8(dv, zero), _mm_unpackhi_epi32(inv16, inv16));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(d + std::size_t(i) * 4),
+                         _mm_adds_epu8(_mm_packus_epi16(lo, hi), sv));
+    }
+#endif
+    for (; i < n; ++i) {
+        const std::uint8_t *sp = s + std::size_t(i) * 4;
+        std::uint8_t *dp = d + std::size_t(i) * 4;
+        const int inv = 255 - sp[3];
+        for (int c = 0; c < 4; ++c)
+            dp[c] = std::uint8_t(std::min(255, sp[c] + mul255(dp[c], inv)));
+    }
 }
 
 // A rectangle of a DC's pixels copied out as top-down 32-bit pixels; pixels
@@ -625,12 +667,17 @@ bool AlphaBlend(HDC dst, int x, int y, int w, int h, HDC src, int srcX, int srcY
         // Unscaled per-pixel blend between two bitmaps: the source is read in
         // place, all-zero source pixels leave the destination as it is and
         // opaque ones at full constant alpha are copied, which is what the
-        // general loop below computes for them.
+        // general loop below computes for them; at full constant alpha the
+        // spans go four pixels at a time.
         for (int j = 0; j < vis.h; ++j) {
             const int dy = vis.y + j;
             forSpans(t.area, dy, vis.x, vis.x + vis.w, [&](int a, int b) {
                 const std::uint8_t *s = sv.pixel(srcX + (a - x), srcY + (dy - y));
                 std::uint8_t *d = t.v.pixel(a, dy);
+                if (sca == 255) {
+                    blendOverSpan(d, s, b - a);
+                    return;
+                }
                 for (int dx = a; dx < b; ++dx, s += 4, d += 4) {
                     std::uint32_t v;
                     std::memcpy(&v, s, 4);

@@ -17,6 +17,7 @@
 
 #include <QVariant>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -249,6 +250,13 @@ public:
     // A region of the visible pixels (alpha not 0): 0 bounds, 1 one span per
     // row, 2 every run. The caller deletes it; 0 when nothing is visible.
     gdi::HRGN CreateRegion(std::int32_t Style = 0, std::int32_t xOffset = 0, std::int32_t yOffset = 0) const;
+    // The entries of the icon or cursor file the image came from, in file
+    // order: width, height, bits per pixel and a colour code (2, 4, 16, 256
+    // colours; 0xFF000000 true colour; 0xFFFF00 high colour; -1 true colour
+    // with alpha). The answer is the number of entries: 0 for another kind of
+    // image or unreadable kept bytes, 1 (this image at 32 bits) without them.
+    using IconSize = std::array<std::int32_t, 4>;
+    std::int32_t SourceIconSizes(std::vector<IconSize> &sizeArray) const;
     // (end of effects)
 
     // ---- PNG encoder (c32bppDIB_png.cpp) ------------------------------------

@@ -171,6 +171,52 @@ inline uint64_t load64le(const uint8_t *p)
     return v;
 }
 
+// Copies a match of `length` bytes from `dist` bytes back (overlapping when dist <
+// length). With at least length + 16 bytes of room it works in 8- and 16-byte
+// stores that may run up to 15 bytes past the match: those bytes stay inside the
+// output and are rewritten by later symbols or cleared by the caller.
+inline void copyMatch(uint8_t *out, size_t dist, size_t length, size_t room)
+{
+    const uint8_t *src = out - dist;
+    uint8_t *const stop = out + length;
+    if (room < length + 16) {
+        for (size_t k = 0; k < length; ++k)
+            out[k] = src[k];
+        return;
+    }
+    if (dist >= 16) {
+        do {
+            std::memcpy(out, src, 16);
+            out += 16;
+            src += 16;
+        } while (out < stop);
+        return;
+    }
+    if (dist >= 8) {
+        do {
+            std::memcpy(out, src, 8);
+            out += 8;
+            src += 8;
+        } while (out < stop);
+        return;
+    }
+    // A short distance repeats a pattern of dist bytes: one 16-byte block of it is
+    // stored every (16 rounded down to a multiple of dist) bytes.
+    uint8_t pattern[16];
+    if (dist == 1) {
+        std::memset(pattern, *src, 16);
+    } else {
+        std::memcpy(pattern, src, 8); // only the first dist bytes are of the pattern
+        for (size_t k = dist; k < 16; ++k)
+            pattern[k] = pattern[k - dist];
+    }
+    const size_t step = 16 - 16 % dist;
+    do {
+        std::memcpy(out, pattern, 16);
+        out += step;
+    } while (out < stop);
+}
+
 class Inflater {
 public:
     Inflater(const uint8_t *in, size_t inSize, uint8_t *out, size_t outSize)
@@ -429,23 +475,7 @@ private:
             drop(distExtra);
             if (dist > size_t(out - outStart) || length > size_t(outEnd - out))
                 break;
-            const uint8_t *src = out - dist;
-            if (dist >= 8 && size_t(outEnd - out) >= length + 8) {
-                // Eight bytes at a time; the last store may run up to 7 bytes ahead,
-                // which stays inside the buffer and is rewritten or cleared later.
-                uint8_t *dst = out;
-                uint8_t *const stop = out + length;
-                do {
-                    std::memcpy(dst, src, 8);
-                    dst += 8;
-                    src += 8;
-                } while (dst < stop);
-            } else if (dist == 1) {
-                std::memset(out, *src, length);
-            } else {
-                for (size_t k = 0; k < length; ++k)
-                    out[k] = src[k];
-            }
+            copyMatch(out, dist, length, size_t(outEnd - out));
             out += length;
         }
         m_in = in;

@@ -1,5 +1,6 @@
 #include "imaging/png/png_pixels.h"
 
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -114,6 +115,15 @@ inline void convertRgba8x4(const uint8_t *s, uint8_t *d)
 {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s));
     const __m128i zero = _mm_setzero_si128();
+    // Four opaque pixels only swap red and blue: premultiplying by 255 changes nothing.
+    const int alphaBytes = 0x8888;
+    if ((_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(-1))) & alphaBytes) == alphaBytes) {
+        const __m128i rb = _mm_and_si128(v, _mm_set1_epi32(0x00FF00FF));
+        const __m128i ga = _mm_andnot_si128(_mm_set1_epi32(0x00FF00FF), v);
+        const __m128i br = _mm_or_si128(_mm_slli_epi32(rb, 16), _mm_srli_epi32(rb, 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(d), _mm_or_si128(ga, br));
+        return;
+    }
     const __m128i lo = premultiplyLanes(_mm_unpacklo_epi8(v, zero));
     const __m128i hi = premultiplyLanes(_mm_unpackhi_epi8(v, zero));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(d), _mm_packus_epi16(lo, hi));
@@ -221,7 +231,18 @@ private:
             return true;
         case 2 * 32 + 8:
             if (!m_hasTrns) {
-                for (uint32_t x = 0; x < n; ++x, s += 3, d += step)
+                uint32_t x = 0;
+                if constexpr (std::endian::native == std::endian::little) {
+                    // Whole 4-byte loads, so every pixel but the row's last (whose
+                    // fourth byte may lie past the data) is read in one go.
+                    for (; x + 1 < n; ++x, s += 3, d += step) {
+                        uint32_t v;
+                        std::memcpy(&v, s, 4);
+                        v = (__builtin_bswap32(v) >> 8) | 0xFF000000u;
+                        std::memcpy(d, &v, 4);
+                    }
+                }
+                for (; x < n; ++x, s += 3, d += step)
                     put(d, s[2], s[1], s[0], 255);
             } else {
                 for (uint32_t x = 0; x < n; ++x, s += 3, d += step) {

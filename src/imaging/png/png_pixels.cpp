@@ -452,44 +452,110 @@ void unfilter(unsigned type, size_t bpp, uint8_t *cur, const uint8_t *prev, size
 
 } // namespace
 
+struct RowDecoder::State {
+    const ImageHeader header;
+    RowConverter conv;
+    bool usable = false;
+    size_t bpp = 1;
+    size_t stride = 0;
+    uint8_t *bits = nullptr;
+    std::vector<uint8_t> zeroRow;
+    // The pass in progress (8 when done), its size and the next row in it.
+    int pass = 0;
+    int lastPass = 0;
+    uint32_t passWidth = 0;
+    uint32_t passHeight = 0;
+    size_t passRowBytes = 0;
+    uint32_t row = 0;
+    const uint8_t *prev = nullptr;
+
+    explicit State(const ImageHeader &h) : header(h) {}
+
+    // From pass p on, the first pass with pixels; an empty pass has no data, not
+    // even filter bytes.
+    void startPass(int p)
+    {
+        for (; p <= lastPass; ++p) {
+            const Adam7Pass &pass = kAdam7[p];
+            passWidth = passExtent(uint32_t(header.width), pass.startCol, pass.colStep);
+            passHeight = passExtent(uint32_t(header.height), pass.startRow, pass.rowStep);
+            if (passWidth != 0 && passHeight != 0)
+                break;
+        }
+        pass = p;
+        row = 0;
+        prev = zeroRow.data();
+        if (p <= lastPass)
+            passRowBytes = rowBytes(header, passWidth);
+    }
+};
+
+RowDecoder::RowDecoder(const ImageHeader &h, const ColourInfo &c, uint8_t *bits) : m_state(new State(h))
+{
+    State &s = *m_state;
+    s.usable = s.conv.init(h, c);
+    const unsigned bitsPP = bitsPerPixel(h);
+    s.bpp = bitsPP < 8 ? 1 : bitsPP / 8;
+    s.stride = size_t(h.width) * 4;
+    s.bits = bits;
+    s.zeroRow.assign(rowBytes(h, uint32_t(h.width)), 0);
+    const bool interlaced = h.interlace == 1;
+    s.lastPass = interlaced ? 6 : 7;
+    s.startPass(interlaced ? 0 : 7);
+}
+
+RowDecoder::~RowDecoder() { delete m_state; }
+
+bool RowDecoder::usable() const { return m_state->usable; }
+
+bool RowDecoder::finished() const { return m_state->pass > m_state->lastPass; }
+
+const uint8_t *RowDecoder::previousRow() const
+{
+    const State &s = *m_state;
+    return finished() || s.prev == s.zeroRow.data() ? nullptr : s.prev;
+}
+
+void RowDecoder::moved(std::ptrdiff_t delta)
+{
+    if (previousRow())
+        m_state->prev += delta;
+}
+
+uint8_t *RowDecoder::consume(uint8_t *data, const uint8_t *end)
+{
+    State &s = *m_state;
+    if (!s.usable)
+        return nullptr;
+    const bool interlaced = s.header.interlace == 1;
+    while (!finished()) {
+        const size_t rb = s.passRowBytes;
+        if (size_t(end - data) < rb + 1)
+            return data;
+        const Adam7Pass &pass = kAdam7[s.pass];
+        const unsigned filter = data[0];
+        uint8_t *cur = data + 1;
+        if (filter <= 4)
+            unfilter(filter, s.bpp, cur, s.prev, rb);
+        else if (interlaced)
+            return nullptr;
+        // An unknown filter in a plain image leaves the row as stored.
+        const size_t y = pass.startRow + size_t(pass.rowStep) * s.row;
+        uint8_t *dst = s.bits + (size_t(s.header.height) - 1 - y) * s.stride + size_t(pass.startCol) * 4;
+        if (!s.conv.convert(cur, s.passWidth, dst, size_t(pass.colStep) * 4))
+            return nullptr;
+        s.prev = cur;
+        data += rb + 1;
+        if (++s.row == s.passHeight)
+            s.startPass(s.pass + 1);
+    }
+    return data;
+}
+
 bool unfilterAndConvert(const ImageHeader &h, const ColourInfo &c, uint8_t *inflated, size_t size, uint8_t *bits)
 {
-    RowConverter conv;
-    if (!conv.init(h, c))
-        return false;
-    const unsigned bitsPP = bitsPerPixel(h);
-    const size_t bpp = bitsPP < 8 ? 1 : bitsPP / 8;
-    const bool interlaced = h.interlace == 1;
-    const size_t stride = size_t(h.width) * 4;
-    const std::vector<uint8_t> zeroRow(rowBytes(h, uint32_t(h.width)), 0);
-    size_t pos = 0;
-    for (int p = interlaced ? 0 : 7; p <= (interlaced ? 6 : 7); ++p) {
-        const Adam7Pass &pass = kAdam7[p];
-        const uint32_t pw = passExtent(uint32_t(h.width), pass.startCol, pass.colStep);
-        const uint32_t ph = passExtent(uint32_t(h.height), pass.startRow, pass.rowStep);
-        if (pw == 0 || ph == 0)
-            continue; // an empty pass has no data, not even filter bytes
-        const size_t rb = rowBytes(h, pw);
-        const uint8_t *prev = zeroRow.data();
-        for (uint32_t j = 0; j < ph; ++j) {
-            if (size - pos < rb + 1)
-                return false;
-            const unsigned filter = inflated[pos];
-            uint8_t *cur = inflated + pos + 1;
-            if (filter <= 4)
-                unfilter(filter, bpp, cur, prev, rb);
-            else if (interlaced)
-                return false;
-            // An unknown filter in a plain image leaves the row as stored.
-            const size_t y = pass.startRow + size_t(pass.rowStep) * j;
-            uint8_t *dst = bits + (size_t(h.height) - 1 - y) * stride + size_t(pass.startCol) * 4;
-            if (!conv.convert(cur, pw, dst, size_t(pass.colStep) * 4))
-                return false;
-            prev = cur;
-            pos += rb + 1;
-        }
-    }
-    return true;
+    RowDecoder rows(h, c, bits);
+    return rows.consume(inflated, inflated + size) != nullptr && rows.finished();
 }
 
 } // namespace imaging::png

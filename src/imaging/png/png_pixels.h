@@ -48,4 +48,31 @@ void preparePalette(const ImageHeader &h, ColourInfo &c);
 bool unfilterAndConvert(const ImageHeader &h, const ColourInfo &c, uint8_t *inflated, size_t size,
                         uint8_t *bits);
 
+// The same, row by row as the inflated data arrives: rows are handled while they
+// are still in the cache, and the data need not be in one buffer.
+class RowDecoder {
+public:
+    RowDecoder(const ImageHeader &h, const ColourInfo &c, uint8_t *bits);
+    ~RowDecoder();
+    RowDecoder(const RowDecoder &) = delete;
+    RowDecoder &operator=(const RowDecoder &) = delete;
+
+    // False when the colour type and depth cannot be converted.
+    bool usable() const;
+    // Unfilters (in place) and converts every whole row in [data, end). Returns the
+    // start of the first row not handled, or nullptr on a failure.
+    uint8_t *consume(uint8_t *data, const uint8_t *end);
+    // Every row of every pass is done.
+    bool finished() const;
+    // The last row handled, which the next one is unfiltered against, while it is
+    // needed and lies in the caller's data; nullptr otherwise.
+    const uint8_t *previousRow() const;
+    // The caller moved its data, the previous row with it, by `delta` bytes.
+    void moved(std::ptrdiff_t delta);
+
+private:
+    struct State;
+    State *m_state;
+};
+
 } // namespace imaging::png

@@ -237,7 +237,7 @@ private:
         StreamInflater inflater(deflate, length);
         size_t base = 0; // position of buf[0] in the whole inflated data
         uint8_t *out = buf;
-        uint8_t *rowPos = buf;
+        const uint8_t *rowPos = buf;
         bool inflated = false;
         for (;;) {
             const bool last = expected - base <= capacity;
@@ -262,7 +262,7 @@ private:
             if (const uint8_t *prev = rows.previousRow(); prev && prev < keep)
                 keep = buf + (prev - buf);
             if (rowPos < keep)
-                keep = rowPos;
+                keep = buf + (rowPos - buf);
             const size_t shift = size_t(keep - buf);
             std::memmove(buf, keep, size_t(out - keep));
             base += shift;

@@ -460,6 +460,10 @@ struct RowDecoder::State {
     size_t stride = 0;
     uint8_t *bits = nullptr;
     std::vector<uint8_t> zeroRow;
+    // Filtered rows are unfiltered here, in turns, so that the caller's data keeps
+    // the inflated bytes that later matches copy.
+    std::vector<uint8_t> rowBuffers[2];
+    int nextBuffer = 0;
     // The pass in progress (8 when done), its size and the next row in it.
     int pass = 0;
     int lastPass = 0;
@@ -499,6 +503,8 @@ RowDecoder::RowDecoder(const ImageHeader &h, const ColourInfo &c, uint8_t *bits)
     s.stride = size_t(h.width) * 4;
     s.bits = bits;
     s.zeroRow.assign(rowBytes(h, uint32_t(h.width)), 0);
+    s.rowBuffers[0].resize(s.zeroRow.size());
+    s.rowBuffers[1].resize(s.zeroRow.size());
     const bool interlaced = h.interlace == 1;
     s.lastPass = interlaced ? 6 : 7;
     s.startPass(interlaced ? 0 : 7);
@@ -513,7 +519,10 @@ bool RowDecoder::finished() const { return m_state->pass > m_state->lastPass; }
 const uint8_t *RowDecoder::previousRow() const
 {
     const State &s = *m_state;
-    return finished() || s.prev == s.zeroRow.data() ? nullptr : s.prev;
+    if (finished() || s.prev == s.zeroRow.data() || s.prev == s.rowBuffers[0].data() ||
+        s.prev == s.rowBuffers[1].data())
+        return nullptr;
+    return s.prev;
 }
 
 void RowDecoder::moved(std::ptrdiff_t delta)
@@ -522,7 +531,7 @@ void RowDecoder::moved(std::ptrdiff_t delta)
         m_state->prev += delta;
 }
 
-uint8_t *RowDecoder::consume(uint8_t *data, const uint8_t *end)
+const uint8_t *RowDecoder::consume(const uint8_t *data, const uint8_t *end)
 {
     State &s = *m_state;
     if (!s.usable)
@@ -534,11 +543,16 @@ uint8_t *RowDecoder::consume(uint8_t *data, const uint8_t *end)
             return data;
         const Adam7Pass &pass = kAdam7[s.pass];
         const unsigned filter = data[0];
-        uint8_t *cur = data + 1;
-        if (filter <= 4)
-            unfilter(filter, s.bpp, cur, s.prev, rb);
-        else if (interlaced)
+        const uint8_t *cur = data + 1;
+        if (filter >= 1 && filter <= 4) {
+            uint8_t *row = s.rowBuffers[s.nextBuffer].data();
+            s.nextBuffer ^= 1;
+            std::memcpy(row, cur, rb);
+            unfilter(filter, s.bpp, row, s.prev, rb);
+            cur = row;
+        } else if (filter > 4 && interlaced) {
             return nullptr;
+        }
         // An unknown filter in a plain image leaves the row as stored.
         const size_t y = pass.startRow + size_t(pass.rowStep) * s.row;
         uint8_t *dst = s.bits + (size_t(s.header.height) - 1 - y) * s.stride + size_t(pass.startCol) * 4;
@@ -552,7 +566,7 @@ uint8_t *RowDecoder::consume(uint8_t *data, const uint8_t *end)
     return data;
 }
 
-bool unfilterAndConvert(const ImageHeader &h, const ColourInfo &c, uint8_t *inflated, size_t size, uint8_t *bits)
+bool unfilterAndConvert(const ImageHeader &h, const ColourInfo &c, const uint8_t *inflated, size_t size, uint8_t *bits)
 {
     RowDecoder rows(h, c, bits);
     return rows.consume(inflated, inflated + size) != nullptr && rows.finished();

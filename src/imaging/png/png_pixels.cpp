@@ -315,29 +315,33 @@ inline uint8_t paeth(int a, int b, int c)
     return uint8_t(pb <= pc ? b : c);
 }
 
+// The unfilter functions read the stored row `src` and write the row `dst`, which
+// has room for 4 bytes more than n (the SIMD paths store whole 32-bit pixels).
 template <size_t Bpp>
-void unfilterRow(unsigned type, uint8_t *cur, const uint8_t *prev, size_t n)
+void unfilterRow(unsigned type, uint8_t *__restrict dst, const uint8_t *__restrict src, const uint8_t *prev, size_t n)
 {
     switch (type) {
     case 1:
+        for (size_t i = 0; i < Bpp && i < n; ++i)
+            dst[i] = src[i];
         for (size_t i = Bpp; i < n; ++i)
-            cur[i] = uint8_t(cur[i] + cur[i - Bpp]);
+            dst[i] = uint8_t(src[i] + dst[i - Bpp]);
         break;
     case 2:
         for (size_t i = 0; i < n; ++i)
-            cur[i] = uint8_t(cur[i] + prev[i]);
+            dst[i] = uint8_t(src[i] + prev[i]);
         break;
     case 3:
         for (size_t i = 0; i < Bpp && i < n; ++i)
-            cur[i] = uint8_t(cur[i] + (prev[i] >> 1));
+            dst[i] = uint8_t(src[i] + (prev[i] >> 1));
         for (size_t i = Bpp; i < n; ++i)
-            cur[i] = uint8_t(cur[i] + ((cur[i - Bpp] + prev[i]) >> 1));
+            dst[i] = uint8_t(src[i] + ((dst[i - Bpp] + prev[i]) >> 1));
         break;
     case 4:
         for (size_t i = 0; i < Bpp && i < n; ++i)
-            cur[i] = uint8_t(cur[i] + prev[i]);
+            dst[i] = uint8_t(src[i] + prev[i]);
         for (size_t i = Bpp; i < n; ++i)
-            cur[i] = uint8_t(cur[i] + paeth(cur[i - Bpp], prev[i], prev[i - Bpp]));
+            dst[i] = uint8_t(src[i] + paeth(dst[i - Bpp], prev[i], prev[i - Bpp]));
         break;
     default:
         break;
@@ -346,27 +350,25 @@ void unfilterRow(unsigned type, uint8_t *cur, const uint8_t *prev, size_t n)
 
 #if SORIMBA_PNG_SSE2
 // Sub, Average and Paeth carry a dependency from pixel to pixel; for 3- and 4-byte
-// pixels one whole pixel is handled per step in SIMD lanes.
-// Pixels are assembled in a register: a 3-byte copy through memory would stall on
-// store forwarding.
+// pixels one whole pixel is handled per step in SIMD lanes, and the previous pixel
+// stays in a register. A 3-byte pixel is read as 4 bytes where the row goes on past
+// it; the extra lane is never used.
 template <size_t Bpp>
-inline __m128i loadPixel(const uint8_t *p)
+inline __m128i loadPixel(const uint8_t *p, bool whole)
 {
-    uint32_t v = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
-    if constexpr (Bpp == 4)
-        v |= uint32_t(p[3]) << 24;
+    uint32_t v;
+    if (Bpp == 4 || whole) {
+        std::memcpy(&v, p, 4); // SSE2 machines are little-endian
+    } else {
+        v = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
+    }
     return _mm_cvtsi32_si128(int(v));
 }
 
-template <size_t Bpp>
 inline void storePixel(uint8_t *p, __m128i v)
 {
     const uint32_t x = uint32_t(_mm_cvtsi128_si32(v));
-    p[0] = uint8_t(x);
-    p[1] = uint8_t(x >> 8);
-    p[2] = uint8_t(x >> 16);
-    if constexpr (Bpp == 4)
-        p[3] = uint8_t(x >> 24);
+    std::memcpy(p, &x, 4);
 }
 
 inline __m128i abs16(__m128i x) { return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x)); }
@@ -376,38 +378,49 @@ inline __m128i select16(__m128i mask, __m128i a, __m128i b)
     return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
 }
 
+// Runs step(i, whole) for every pixel; `whole` while 4 bytes from i lie in the row.
+template <size_t Bpp, typename Step>
+inline void eachPixel(size_t n, Step step)
+{
+    size_t i = 0;
+    for (; i + 4 <= n; i += Bpp)
+        step(i, true);
+    for (; i + Bpp <= n; i += Bpp)
+        step(i, false);
+}
+
 // Returns false for the filters left to the plain loops.
 template <size_t Bpp>
-bool unfilterPixels(unsigned type, uint8_t *cur, const uint8_t *prev, size_t n)
+bool unfilterPixels(unsigned type, uint8_t *dst, const uint8_t *src, const uint8_t *prev, size_t n)
 {
     const __m128i zero = _mm_setzero_si128();
     switch (type) {
     case 1: {
         __m128i a = zero;
-        for (size_t i = 0; i + Bpp <= n; i += Bpp) {
-            a = _mm_add_epi8(loadPixel<Bpp>(cur + i), a);
-            storePixel<Bpp>(cur + i, a);
-        }
+        eachPixel<Bpp>(n, [&](size_t i, bool whole) {
+            a = _mm_add_epi8(loadPixel<Bpp>(src + i, whole), a);
+            storePixel(dst + i, a);
+        });
         return true;
     }
     case 3: {
         const __m128i one = _mm_set1_epi8(1);
         __m128i a = zero;
-        for (size_t i = 0; i + Bpp <= n; i += Bpp) {
-            const __m128i b = loadPixel<Bpp>(prev + i);
+        eachPixel<Bpp>(n, [&](size_t i, bool whole) {
+            const __m128i b = loadPixel<Bpp>(prev + i, whole);
             // Rounding-up average corrected to the floor.
             const __m128i avg = _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), one));
-            a = _mm_add_epi8(loadPixel<Bpp>(cur + i), avg);
-            storePixel<Bpp>(cur + i, a);
-        }
+            a = _mm_add_epi8(loadPixel<Bpp>(src + i, whole), avg);
+            storePixel(dst + i, a);
+        });
         return true;
     }
     case 4: {
         const __m128i low = _mm_set1_epi16(0xFF);
         __m128i a = zero, c = zero;
-        for (size_t i = 0; i + Bpp <= n; i += Bpp) {
-            const __m128i b = _mm_unpacklo_epi8(loadPixel<Bpp>(prev + i), zero);
-            const __m128i x = _mm_unpacklo_epi8(loadPixel<Bpp>(cur + i), zero);
+        eachPixel<Bpp>(n, [&](size_t i, bool whole) {
+            const __m128i b = _mm_unpacklo_epi8(loadPixel<Bpp>(prev + i, whole), zero);
+            const __m128i x = _mm_unpacklo_epi8(loadPixel<Bpp>(src + i, whole), zero);
             const __m128i p = _mm_sub_epi16(b, c);
             const __m128i q = _mm_sub_epi16(a, c);
             const __m128i pa = abs16(p), pb = abs16(q), pc = abs16(_mm_add_epi16(p, q));
@@ -415,9 +428,9 @@ bool unfilterPixels(unsigned type, uint8_t *cur, const uint8_t *prev, size_t n)
             __m128i pred = select16(_mm_cmpeq_epi16(pb, smallest), b, c);
             pred = select16(_mm_cmpeq_epi16(pa, smallest), a, pred);
             a = _mm_and_si128(_mm_add_epi16(x, pred), low);
-            storePixel<Bpp>(cur + i, _mm_packus_epi16(a, a));
+            storePixel(dst + i, _mm_packus_epi16(a, a));
             c = b;
-        }
+        });
         return true;
     }
     default:
@@ -426,27 +439,28 @@ bool unfilterPixels(unsigned type, uint8_t *cur, const uint8_t *prev, size_t n)
 }
 #endif
 
-void unfilter(unsigned type, size_t bpp, uint8_t *cur, const uint8_t *prev, size_t n)
+// Filter types 1 to 4.
+void unfilter(unsigned type, size_t bpp, uint8_t *dst, const uint8_t *src, const uint8_t *prev, size_t n)
 {
 #if SORIMBA_PNG_SSE2
-    if (bpp == 4 && unfilterPixels<4>(type, cur, prev, n))
+    if (bpp == 4 && unfilterPixels<4>(type, dst, src, prev, n))
         return;
-    if (bpp == 3 && unfilterPixels<3>(type, cur, prev, n))
+    if (bpp == 3 && unfilterPixels<3>(type, dst, src, prev, n))
         return;
 #endif
     switch (bpp) {
     case 1:
-        return unfilterRow<1>(type, cur, prev, n);
+        return unfilterRow<1>(type, dst, src, prev, n);
     case 2:
-        return unfilterRow<2>(type, cur, prev, n);
+        return unfilterRow<2>(type, dst, src, prev, n);
     case 3:
-        return unfilterRow<3>(type, cur, prev, n);
+        return unfilterRow<3>(type, dst, src, prev, n);
     case 4:
-        return unfilterRow<4>(type, cur, prev, n);
+        return unfilterRow<4>(type, dst, src, prev, n);
     case 6:
-        return unfilterRow<6>(type, cur, prev, n);
+        return unfilterRow<6>(type, dst, src, prev, n);
     default:
-        return unfilterRow<8>(type, cur, prev, n);
+        return unfilterRow<8>(type, dst, src, prev, n);
     }
 }
 
@@ -503,8 +517,8 @@ RowDecoder::RowDecoder(const ImageHeader &h, const ColourInfo &c, uint8_t *bits)
     s.stride = size_t(h.width) * 4;
     s.bits = bits;
     s.zeroRow.assign(rowBytes(h, uint32_t(h.width)), 0);
-    s.rowBuffers[0].resize(s.zeroRow.size());
-    s.rowBuffers[1].resize(s.zeroRow.size());
+    s.rowBuffers[0].resize(s.zeroRow.size() + 4);
+    s.rowBuffers[1].resize(s.zeroRow.size() + 4);
     const bool interlaced = h.interlace == 1;
     s.lastPass = interlaced ? 6 : 7;
     s.startPass(interlaced ? 0 : 7);
@@ -547,8 +561,7 @@ const uint8_t *RowDecoder::consume(const uint8_t *data, const uint8_t *end)
         if (filter >= 1 && filter <= 4) {
             uint8_t *row = s.rowBuffers[s.nextBuffer].data();
             s.nextBuffer ^= 1;
-            std::memcpy(row, cur, rb);
-            unfilter(filter, s.bpp, row, s.prev, rb);
+            unfilter(filter, s.bpp, row, cur, s.prev, rb);
             cur = row;
         } else if (filter > 4 && interlaced) {
             return nullptr;

@@ -391,3 +391,30 @@ TEST(PngConformance, MutatedFilesNeverCrash)
         }
     }
 }
+
+// Files larger than the decoder's working buffer, with bits flipped inside the image
+// data and without CRC checks, so that the damage reaches the inflater and the rows
+// while the buffer slides.
+TEST(PngConformance, DamagedLargeImageDataNeverCrashes)
+{
+    const Bytes files[] = {encodeRandom(300, 200, 8, PNG_COLOR_TYPE_RGBA, true, PNG_ALL_FILTERS, 5),
+                           encodeRandom(700, 100, 8, PNG_COLOR_TYPE_RGB, false, PNG_ALL_FILTERS, 6, 1),
+                           encodeRandom(900, 300, 8, PNG_COLOR_TYPE_PALETTE, false, PNG_FILTER_NONE, 7, 0)};
+    std::uint32_t rngState = 77;
+    auto next = [&rngState]() {
+        rngState = rngState * 1103515245u + 12345u;
+        return rngState >> 8;
+    };
+    int decoded = 0;
+    for (int i = 0; i < 150; ++i) {
+        Bytes f = files[i % 3];
+        // The first IDAT starts after the signature, IHDR and, for palette files, PLTE and tRNS.
+        const std::size_t start = 41 + (i % 3 == 2 ? 12 + 48 + 12 + 10 : 0);
+        for (int m = 1 + int(next() % 3); m > 0; --m)
+            f[start + next() % (f.size() - start - 12)] ^= std::uint8_t(1u << (next() % 8));
+        imaging::c32bppDIB dib;
+        loadPng(f, dib, false);
+        decoded += dib.Handle() != 0;
+    }
+    EXPECT_LT(decoded, 150);
+}

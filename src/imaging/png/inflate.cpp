@@ -472,13 +472,19 @@ StreamInflater::Status StreamInflater::huffman(const uint8_t *history, uint8_t *
             if (out == outEnd)
                 break;
             *out++ = uint8_t(e >> 16);
-            // At least 41 bits remain: room for a second code before refilling.
+            // At least 41 bits remain: room for two more codes before refilling.
             e = decodeLit();
             if (e & kLiteral) {
                 if (out == outEnd)
                     break;
                 *out++ = uint8_t(e >> 16);
-                continue;
+                e = decodeLit();
+                if (e & kLiteral) {
+                    if (out == outEnd)
+                        break;
+                    *out++ = uint8_t(e >> 16);
+                    continue;
+                }
             }
             if (!refill())
                 break;

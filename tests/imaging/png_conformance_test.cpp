@@ -113,10 +113,12 @@ void writeToMemory(png_structp png, png_bytep data, png_size_t n)
 
 // Encodes random samples with one forced row filter. Palette images get 16 entries,
 // the first 10 with transparency.
-bool writePng(Bytes &out, int w, int h, int depth, int type, bool interlaced, int filter,
+// level: the compression level, -1 for libpng's default.
+bool writePng(Bytes &out, int w, int h, int depth, int type, bool interlaced, int filter, int level,
               std::vector<png_color> &palette, std::vector<png_byte> &alpha, std::vector<png_bytep> &rows);
 
-Bytes encodeRandom(int w, int h, int depth, int type, bool interlaced, int filter, std::uint32_t rngState)
+Bytes encodeRandom(int w, int h, int depth, int type, bool interlaced, int filter, std::uint32_t rngState,
+                   int level = -1)
 {
     auto next = [&rngState]() {
         rngState = rngState * 1664525u + 1013904223u;
@@ -143,11 +145,11 @@ Bytes encodeRandom(int w, int h, int depth, int type, bool interlaced, int filte
         rows[std::size_t(y)] = pixels.data() + rowBytes * std::size_t(y);
 
     Bytes out;
-    return writePng(out, w, h, depth, type, interlaced, filter, palette, alpha, rows) ? out : Bytes();
+    return writePng(out, w, h, depth, type, interlaced, filter, level, palette, alpha, rows) ? out : Bytes();
 }
 
 // Kept apart from the buffers it fills: nothing here lives across the longjmp.
-bool writePng(Bytes &out, int w, int h, int depth, int type, bool interlaced, int filter,
+bool writePng(Bytes &out, int w, int h, int depth, int type, bool interlaced, int filter, int level,
               std::vector<png_color> &palette, std::vector<png_byte> &alpha, std::vector<png_bytep> &rows)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -161,6 +163,8 @@ bool writePng(Bytes &out, int w, int h, int depth, int type, bool interlaced, in
                  interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     png_set_filter(png, 0, filter);
+    if (level >= 0)
+        png_set_compression_level(png, level);
     if (type == PNG_COLOR_TYPE_PALETTE) {
         png_set_PLTE(png, info, palette.data(), int(palette.size()));
         png_set_tRNS(png, info, alpha.data(), int(alpha.size()), nullptr);
@@ -244,6 +248,34 @@ TEST(PngConformance, EveryFilterColourTypeAndDepthMatchesTheReference)
                 EXPECT_EQ(differingRows(dib, ref), 0)
                     << "depth " << depth << " type " << type << " filter " << filter << " interlaced " << interlaced;
             }
+}
+
+// Images whose inflated data is far larger than the decoder's working buffer: the
+// buffer slides many times, inside stored blocks too (level 0), with rows of a few
+// bytes up to rows longer than the 32 KB window.
+TEST(PngConformance, LargeImagesMatchTheReference)
+{
+    struct Case {
+        int w, h, depth, type, level;
+    };
+    const Case cases[] = {
+        {640, 300, 8, 6, -1}, {640, 300, 8, 2, 0}, {1000, 200, 16, 6, 1}, {5000, 12, 16, 6, -1},
+        {3000, 600, 1, 0, 9}, {900, 400, 8, 3, 0},  {777, 333, 8, 4, -1},
+    };
+    std::uint32_t rngState = 99;
+    for (const Case &c : cases)
+        for (bool interlaced : {false, true}) {
+            const Bytes file = encodeRandom(c.w, c.h, c.depth, c.type, interlaced, PNG_ALL_FILTERS, ++rngState, c.level);
+            Reference ref;
+            ASSERT_TRUE(referenceDecode(file, ref));
+            for (bool library : {true, false}) {
+                imaging::c32bppDIB dib;
+                ASSERT_TRUE(loadPng(file, dib, library));
+                ASSERT_NE(dib.Handle(), 0u);
+                EXPECT_EQ(differingRows(dib, ref), 0) << c.w << " x " << c.h << " depth " << c.depth << " type "
+                                                      << c.type << " interlaced " << interlaced << " library " << library;
+            }
+        }
 }
 
 TEST(PngConformance, CorruptFilesEndWithoutPixels)
@@ -358,4 +390,31 @@ TEST(PngConformance, MutatedFilesNeverCrash)
             }
         }
     }
+}
+
+// Files larger than the decoder's working buffer, with bits flipped inside the image
+// data and without CRC checks, so that the damage reaches the inflater and the rows
+// while the buffer slides.
+TEST(PngConformance, DamagedLargeImageDataNeverCrashes)
+{
+    const Bytes files[] = {encodeRandom(300, 200, 8, PNG_COLOR_TYPE_RGBA, true, PNG_ALL_FILTERS, 5),
+                           encodeRandom(700, 100, 8, PNG_COLOR_TYPE_RGB, false, PNG_ALL_FILTERS, 6, 1),
+                           encodeRandom(900, 300, 8, PNG_COLOR_TYPE_PALETTE, false, PNG_FILTER_NONE, 7, 0)};
+    std::uint32_t rngState = 77;
+    auto next = [&rngState]() {
+        rngState = rngState * 1103515245u + 12345u;
+        return rngState >> 8;
+    };
+    int decoded = 0;
+    for (int i = 0; i < 150; ++i) {
+        Bytes f = files[i % 3];
+        // The first IDAT starts after the signature, IHDR and, for palette files, PLTE and tRNS.
+        const std::size_t start = 41 + (i % 3 == 2 ? 12 + 48 + 12 + 10 : 0);
+        for (int m = 1 + int(next() % 3); m > 0; --m)
+            f[start + next() % (f.size() - start - 12)] ^= std::uint8_t(1u << (next() % 8));
+        imaging::c32bppDIB dib;
+        loadPng(f, dib, false);
+        decoded += dib.Handle() != 0;
+    }
+    EXPECT_LT(decoded, 150);
 }

@@ -224,6 +224,30 @@ TEST(PngDecoder, ShortImageDataLeavesZeroRows)
     ASSERT_NE(dib.Handle(), 0u);
     EXPECT_EQ(pixelAt(dib, 0, 0), (Pixel{200, 200, 200, 255}));
     EXPECT_EQ(pixelAt(dib, 0, 1), (Pixel{0, 0, 0, 255}));
+
+    // The same far beyond the decoder's working buffer: 301 of 700 rows of RGB,
+    // the last one cut short, and the zero rows decoded after the data ends.
+    const int w = 500, h = 700, given = 301;
+    Bytes raw;
+    for (int y = 0; y < given; ++y) {
+        raw.push_back(y % 2 ? 2 : 0); // Up and None filters
+        for (int x = 0; x < w * 3; ++x)
+            raw.push_back(y % 2 ? 0 : std::uint8_t(x + y));
+    }
+    raw.resize(raw.size() - 7);
+    for (bool library : {true, false}) {
+        c32bppDIB big;
+        ASSERT_TRUE(loadPng(PngFile().ihdr(w, h, 8, 2).idat(deflate(raw)).iend().bytes, big, library));
+        ASSERT_NE(big.Handle(), 0u);
+        EXPECT_EQ(pixelAt(big, 10, 0), (Pixel{32, 31, 30, 255}));
+        EXPECT_EQ(pixelAt(big, 10, 1), (Pixel{32, 31, 30, 255}));
+        EXPECT_EQ(pixelAt(big, 0, 300), (Pixel{46, 45, 44, 255})); // 300 + x, as bytes
+        EXPECT_EQ(pixelAt(big, w - 4, 300), (Pixel{254, 253, 252, 255})); // bytes 1488 to 1490
+        EXPECT_EQ(pixelAt(big, w - 3, 300), (Pixel{0, 0, 255, 255}));     // the cut starts at its blue
+        EXPECT_EQ(pixelAt(big, w - 1, 300), (Pixel{0, 0, 0, 255}));
+        for (int y = given; y < h; y += 37)
+            EXPECT_EQ(pixelAt(big, w / 2, y), (Pixel{0, 0, 0, 255})) << y;
+    }
 }
 
 // Files that are PNG but do not decode. `keepsSurface`: the walk stopped before any

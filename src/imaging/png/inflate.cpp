@@ -15,14 +15,11 @@ constexpr uint32_t kEndOfBlock = 0x200;
 constexpr uint32_t kSubtable = 0x400;
 constexpr uint32_t kInvalid = 0x800;
 
-constexpr unsigned kLitRootBits = 11;
-constexpr unsigned kDistRootBits = 8;
+constexpr unsigned kLitRootBits = StreamInflater::kLitRootBits;
+constexpr unsigned kDistRootBits = StreamInflater::kDistRootBits;
 constexpr unsigned kLenRootBits = 7;
-// Root table plus the subtables of the worst complete code: every subtable of a
-// complete code holds at least two codes, so there are at most n / 2 of them, each
-// of 2^(15 - root) entries.
-constexpr size_t kLitTableSize = (1u << kLitRootBits) + (288 / 2) * (1u << (15 - kLitRootBits));
-constexpr size_t kDistTableSize = (1u << kDistRootBits) + (32 / 2) * (1u << (15 - kDistRootBits));
+constexpr size_t kLitTableSize = StreamInflater::kLitTableSize;
+constexpr size_t kDistTableSize = StreamInflater::kDistTableSize;
 constexpr size_t kLenTableSize = 1u << kLenRootBits;
 
 constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
@@ -171,233 +168,316 @@ inline uint64_t load64le(const uint8_t *p)
     return v;
 }
 
-class Inflater {
-public:
-    Inflater(const uint8_t *in, size_t inSize, uint8_t *out, size_t outSize)
-        : m_in(in), m_inEnd(in + inSize), m_outStart(out), m_out(out), m_outEnd(out + outSize)
-    {
+// Copies a match of `length` bytes from `dist` bytes back (overlapping when dist <
+// length). With at least length + 16 bytes of room it works in 8- and 16-byte
+// stores that may run up to 15 bytes past the match: those bytes stay inside the
+// output and are rewritten by later symbols or cleared by the caller.
+inline void copyMatch(uint8_t *out, size_t dist, size_t length, size_t room)
+{
+    const uint8_t *src = out - dist;
+    uint8_t *const stop = out + length;
+    if (room < length + 16) {
+        for (size_t k = 0; k < length; ++k)
+            out[k] = src[k];
+        return;
     }
-
-    bool run(size_t *produced)
-    {
-        bool ok = decodeBlocks();
-        *produced = size_t(m_out - m_outStart);
-        return ok;
+    if (dist >= 16) {
+        do {
+            std::memcpy(out, src, 16);
+            out += 16;
+            src += 16;
+        } while (out < stop);
+        return;
     }
+    if (dist >= 8) {
+        do {
+            std::memcpy(out, src, 8);
+            out += 8;
+            src += 8;
+        } while (out < stop);
+        return;
+    }
+    // A short distance repeats a pattern of dist bytes: one 16-byte block of it is
+    // stored every (16 rounded down to a multiple of dist) bytes.
+    uint8_t pattern[16];
+    if (dist == 1) {
+        std::memset(pattern, *src, 16);
+    } else {
+        std::memcpy(pattern, src, 8); // only the first dist bytes are of the pattern
+        for (size_t k = dist; k < 16; ++k)
+            pattern[k] = pattern[k - dist];
+    }
+    const size_t step = 16 - 16 % dist;
+    do {
+        std::memcpy(out, pattern, 16);
+        out += step;
+    } while (out < stop);
+}
 
-private:
-    // Keeps at least 56 bits in the buffer. Past the end of the input zero bytes are
-    // shifted in and counted; consuming any of them is a read past the input.
-    inline bool refill()
-    {
-        if (m_inEnd - m_in >= 8) {
-            const unsigned bytes = (63 - m_bitcnt) >> 3;
-            m_bitbuf |= load64le(m_in) << m_bitcnt;
-            m_in += bytes;
-            m_bitcnt += bytes * 8;
-            return true;
-        }
-        while (m_bitcnt <= 56) {
-            uint64_t b = 0;
-            if (m_in < m_inEnd)
-                b = *m_in++;
-            else if (++m_overrun > 8)
-                return false;
-            m_bitbuf |= b << m_bitcnt;
-            m_bitcnt += 8;
-        }
+} // namespace
+
+// Keeps at least 56 bits in the buffer. Past the end of the input zero bytes are
+// shifted in and counted; consuming any of them is a read past the input.
+bool StreamInflater::refill()
+{
+    if (m_inEnd - m_in >= 8) {
+        const unsigned bytes = (63 - m_bitcnt) >> 3;
+        m_bitbuf |= load64le(m_in) << m_bitcnt;
+        m_in += bytes;
+        m_bitcnt += bytes * 8;
         return true;
     }
-
-    bool overran() const { return m_bitcnt < m_overrun * 8; }
-
-    inline uint32_t bits(unsigned n) const { return uint32_t(m_bitbuf & ((uint64_t(1) << n) - 1)); }
-    inline void drop(unsigned n)
-    {
-        m_bitbuf >>= n;
-        m_bitcnt -= n;
+    while (m_bitcnt <= 56) {
+        uint64_t b = 0;
+        if (m_in < m_inEnd)
+            b = *m_in++;
+        else if (++m_overrun > 8)
+            return false;
+        m_bitbuf |= b << m_bitcnt;
+        m_bitcnt += 8;
     }
+    return true;
+}
 
-    bool decodeBlocks()
-    {
-        for (;;) {
-            if (!refill())
-                return false;
-            const unsigned final = bits(1);
-            const unsigned type = (unsigned(m_bitbuf) >> 1) & 3;
-            drop(3);
-            bool ok = false;
-            switch (type) {
-            case 0:
-                ok = storedBlock();
-                break;
-            case 1:
-                ok = huffmanBlock(fixedTables().lit, fixedTables().dist);
-                break;
-            case 2:
-                ok = dynamicBlock();
-                break;
-            default:
-                return false;
+StreamInflater::Status StreamInflater::run(const uint8_t *history, uint8_t *&out, uint8_t *outEnd, bool lastSpace)
+{
+    for (;;) {
+        Status status = Status::Finished;
+        switch (m_state) {
+        case State::BlockHeader:
+            if (!blockHeader()) {
+                m_state = State::Error;
+                return Status::Failed;
             }
-            if (!ok || overran())
-                return false;
-            if (final)
-                return true;
+            continue;
+        case State::Stored:
+            status = stored(out, outEnd, lastSpace);
+            break;
+        case State::Huffman:
+            status = huffman(history, out, outEnd, lastSpace);
+            break;
+        case State::Done:
+            return Status::Finished;
+        case State::Error:
+            return Status::Failed;
         }
+        if (status == Status::NeedSpace)
+            return status;
+        // The block ended (Finished) or failed.
+        if (status == Status::Failed || overran()) {
+            m_state = State::Error;
+            return Status::Failed;
+        }
+        if (m_final) {
+            m_state = State::Done;
+            return Status::Finished;
+        }
+        m_state = State::BlockHeader;
     }
+}
 
-    bool storedBlock()
-    {
-        // Back to a byte boundary; whole bytes still in the bit buffer go back to the input.
-        drop(m_bitcnt & 7);
-        if (overran())
+bool StreamInflater::blockHeader()
+{
+    if (!refill())
+        return false;
+    m_final = bits(1) != 0;
+    const unsigned type = (unsigned(m_bitbuf) >> 1) & 3;
+    drop(3);
+    switch (type) {
+    case 0:
+        if (!storedHeader())
             return false;
-        m_in -= (m_bitcnt >> 3) - m_overrun;
-        m_bitbuf = 0;
-        m_bitcnt = 0;
-        m_overrun = 0;
-        if (m_inEnd - m_in < 4)
-            return false;
-        const unsigned len = m_in[0] | (unsigned(m_in[1]) << 8);
-        const unsigned nlen = m_in[2] | (unsigned(m_in[3]) << 8);
-        m_in += 4;
-        if (len != (~nlen & 0xFFFFu))
-            return false;
-        if (size_t(m_inEnd - m_in) < len || size_t(m_outEnd - m_out) < len)
-            return false;
-        std::memcpy(m_out, m_in, len);
-        m_out += len;
-        m_in += len;
+        m_state = State::Stored;
         return true;
+    case 1:
+        m_litTable = fixedTables().lit;
+        m_distTable = fixedTables().dist;
+        m_state = State::Huffman;
+        return true;
+    case 2:
+        if (!dynamicTables())
+            return false;
+        m_litTable = m_lit;
+        m_distTable = m_dist;
+        m_state = State::Huffman;
+        return true;
+    default:
+        return false;
     }
+}
 
-    bool dynamicBlock()
-    {
+bool StreamInflater::storedHeader()
+{
+    // Back to a byte boundary; whole bytes still in the bit buffer go back to the input.
+    drop(m_bitcnt & 7);
+    if (overran())
+        return false;
+    m_in -= (m_bitcnt >> 3) - m_overrun;
+    m_bitbuf = 0;
+    m_bitcnt = 0;
+    m_overrun = 0;
+    if (m_inEnd - m_in < 4)
+        return false;
+    const unsigned len = m_in[0] | (unsigned(m_in[1]) << 8);
+    const unsigned nlen = m_in[2] | (unsigned(m_in[3]) << 8);
+    m_in += 4;
+    if (len != (~nlen & 0xFFFFu))
+        return false;
+    if (size_t(m_inEnd - m_in) < len)
+        return false;
+    m_storedLeft = len;
+    return true;
+}
+
+StreamInflater::Status StreamInflater::stored(uint8_t *&out, uint8_t *outEnd, bool lastSpace)
+{
+    const size_t room = size_t(outEnd - out);
+    if (lastSpace && m_storedLeft > room)
+        return Status::Failed; // nothing of a block that cannot fit
+    const size_t n = m_storedLeft < room ? m_storedLeft : room;
+    std::memcpy(out, m_in, n);
+    out += n;
+    m_in += n;
+    m_storedLeft -= n;
+    return m_storedLeft == 0 ? Status::Finished : Status::NeedSpace;
+}
+
+bool StreamInflater::dynamicTables()
+{
+    if (!refill())
+        return false;
+    const unsigned nlit = bits(5) + 257;
+    drop(5);
+    const unsigned ndist = bits(5) + 1;
+    drop(5);
+    const unsigned nclen = bits(4) + 4;
+    drop(4);
+    if (nlit > 286 || ndist > 30)
+        return false;
+    uint8_t clens[19] = {};
+    for (unsigned i = 0; i < nclen; ++i) {
         if (!refill())
             return false;
-        const unsigned nlit = bits(5) + 257;
-        drop(5);
-        const unsigned ndist = bits(5) + 1;
-        drop(5);
-        const unsigned nclen = bits(4) + 4;
-        drop(4);
-        if (nlit > 286 || ndist > 30)
-            return false;
-        uint8_t clens[19] = {};
-        for (unsigned i = 0; i < nclen; ++i) {
-            if (!refill())
-                return false;
-            clens[kCodeLengthOrder[i]] = uint8_t(bits(3));
-            drop(3);
-        }
-        uint32_t lenTable[kLenTableSize];
-        if (!buildTable(lenTable, kLenTableSize, kLenRootBits, clens, 19, plainInfo))
-            return false;
-
-        uint8_t lens[286 + 30];
-        const unsigned total = nlit + ndist;
-        unsigned i = 0;
-        while (i < total) {
-            if (!refill())
-                return false;
-            const uint32_t e = lenTable[bits(kLenRootBits)];
-            if (e & kInvalid)
-                return false;
-            drop(e & 15);
-            const unsigned sym = e >> 16;
-            if (sym < 16) {
-                lens[i++] = uint8_t(sym);
-                continue;
-            }
-            unsigned repeat;
-            uint8_t value = 0;
-            if (sym == 16) {
-                if (i == 0)
-                    return false;
-                value = lens[i - 1];
-                repeat = 3 + bits(2);
-                drop(2);
-            } else if (sym == 17) {
-                repeat = 3 + bits(3);
-                drop(3);
-            } else {
-                repeat = 11 + bits(7);
-                drop(7);
-            }
-            if (repeat > total - i)
-                return false;
-            std::memset(lens + i, value, repeat);
-            i += repeat;
-        }
-        if (lens[256] == 0)
-            return false; // no end-of-block code
-        if (!buildTable(m_lit, kLitTableSize, kLitRootBits, lens, nlit, litLenInfo))
-            return false;
-        if (!buildTable(m_dist, kDistTableSize, kDistRootBits, lens + nlit, ndist, distInfo))
-            return false;
-        return huffmanBlock(m_lit, m_dist);
+        clens[kCodeLengthOrder[i]] = uint8_t(bits(3));
+        drop(3);
     }
+    uint32_t lenTable[kLenTableSize];
+    if (!buildTable(lenTable, kLenTableSize, kLenRootBits, clens, 19, plainInfo))
+        return false;
 
-    // The hot loop keeps the bit reader in locals: stores through the byte output
-    // pointer could otherwise alias the members and force reloads.
-    bool huffmanBlock(const uint32_t *litTable, const uint32_t *distTable)
-    {
-        constexpr uint64_t litMask = (1u << kLitRootBits) - 1;
-        constexpr uint64_t distMask = (1u << kDistRootBits) - 1;
-        const uint8_t *in = m_in;
-        const uint8_t *const inEnd = m_inEnd;
-        uint64_t bitbuf = m_bitbuf;
-        unsigned bitcnt = m_bitcnt;
-        unsigned overrun = m_overrun;
-        uint8_t *out = m_out;
-        uint8_t *const outStart = m_outStart;
-        uint8_t *const outEnd = m_outEnd;
-        bool ok = false;
+    uint8_t lens[286 + 30];
+    const unsigned total = nlit + ndist;
+    unsigned i = 0;
+    while (i < total) {
+        if (!refill())
+            return false;
+        const uint32_t e = lenTable[bits(kLenRootBits)];
+        if (e & kInvalid)
+            return false;
+        drop(e & 15);
+        const unsigned sym = e >> 16;
+        if (sym < 16) {
+            lens[i++] = uint8_t(sym);
+            continue;
+        }
+        unsigned repeat;
+        uint8_t value = 0;
+        if (sym == 16) {
+            if (i == 0)
+                return false;
+            value = lens[i - 1];
+            repeat = 3 + bits(2);
+            drop(2);
+        } else if (sym == 17) {
+            repeat = 3 + bits(3);
+            drop(3);
+        } else {
+            repeat = 11 + bits(7);
+            drop(7);
+        }
+        if (repeat > total - i)
+            return false;
+        std::memset(lens + i, value, repeat);
+        i += repeat;
+    }
+    if (lens[256] == 0)
+        return false; // no end-of-block code
+    return buildTable(m_lit, kLitTableSize, kLitRootBits, lens, nlit, litLenInfo) &&
+           buildTable(m_dist, kDistTableSize, kDistRootBits, lens + nlit, ndist, distInfo);
+}
 
-        auto refill = [&]() -> bool {
-            if (inEnd - in >= 8) {
-                const unsigned bytes = (63 - bitcnt) >> 3;
-                bitbuf |= load64le(in) << bitcnt;
-                in += bytes;
-                bitcnt += bytes * 8;
-                return true;
-            }
-            while (bitcnt <= 56) {
-                uint64_t b = 0;
-                if (in < inEnd)
-                    b = *in++;
-                else if (++overrun > 8)
-                    return false;
-                bitbuf |= b << bitcnt;
-                bitcnt += 8;
-            }
+// The hot loop keeps the bit reader in locals: stores through the byte output
+// pointer could otherwise alias the members and force reloads. While at least
+// kMinSpace bytes are free no symbol can run past the space, so the output checks
+// wait for the last stretch. Returns Finished at the end of the block.
+StreamInflater::Status StreamInflater::huffman(const uint8_t *history, uint8_t *&outRef, uint8_t *const outEnd,
+                                               bool lastSpace)
+{
+    constexpr uint64_t litMask = (1u << kLitRootBits) - 1;
+    constexpr uint64_t distMask = (1u << kDistRootBits) - 1;
+    const uint32_t *const litTable = m_litTable;
+    const uint32_t *const distTable = m_distTable;
+    const uint8_t *in = m_in;
+    const uint8_t *const inEnd = m_inEnd;
+    uint64_t bitbuf = m_bitbuf;
+    unsigned bitcnt = m_bitcnt;
+    unsigned overrun = m_overrun;
+    uint8_t *out = outRef;
+    Status status = Status::Failed;
+
+    auto refill = [&]() -> bool {
+        if (inEnd - in >= 8) {
+            const unsigned bytes = (63 - bitcnt) >> 3;
+            bitbuf |= load64le(in) << bitcnt;
+            in += bytes;
+            bitcnt += bytes * 8;
             return true;
-        };
-        auto drop = [&](unsigned n) {
-            bitbuf >>= n;
-            bitcnt -= n;
-        };
-        auto peek = [&](unsigned n) { return uint32_t(bitbuf & ((uint64_t(1) << n) - 1)); };
-        auto decodeLit = [&]() {
-            uint32_t e = litTable[bitbuf & litMask];
-            if (e & kSubtable) {
-                drop(e & 15);
-                e = litTable[(e >> 16) + peek((e >> 4) & 15)];
-            }
+        }
+        while (bitcnt <= 56) {
+            uint64_t b = 0;
+            if (in < inEnd)
+                b = *in++;
+            else if (++overrun > 8)
+                return false;
+            bitbuf |= b << bitcnt;
+            bitcnt += 8;
+        }
+        return true;
+    };
+    auto drop = [&](unsigned n) {
+        bitbuf >>= n;
+        bitcnt -= n;
+    };
+    auto peek = [&](unsigned n) { return uint32_t(bitbuf & ((uint64_t(1) << n) - 1)); };
+    auto decodeLit = [&]() {
+        uint32_t e = litTable[bitbuf & litMask];
+        if (e & kSubtable) {
             drop(e & 15);
-            return e;
-        };
+            e = litTable[(e >> 16) + peek((e >> 4) & 15)];
+        }
+        drop(e & 15);
+        return e;
+    };
 
-        for (;;) {
-            if (!refill())
+    for (;;) {
+        const bool roomy = size_t(outEnd - out) >= kMinSpace;
+        if (!roomy && !lastSpace) {
+            status = Status::NeedSpace;
+            break;
+        }
+        if (!refill())
+            break;
+        uint32_t e = decodeLit();
+        if (e & kLiteral) {
+            if (out == outEnd)
                 break;
-            uint32_t e = decodeLit();
+            *out++ = uint8_t(e >> 16);
+            // At least 41 bits remain: room for two more codes before refilling.
+            e = decodeLit();
             if (e & kLiteral) {
                 if (out == outEnd)
                     break;
                 *out++ = uint8_t(e >> 16);
-                // At least 41 bits remain: room for a second code before refilling.
                 e = decodeLit();
                 if (e & kLiteral) {
                     if (out == outEnd)
@@ -405,75 +485,50 @@ private:
                     *out++ = uint8_t(e >> 16);
                     continue;
                 }
-                if (!refill())
-                    break;
             }
-            if (e & (kEndOfBlock | kInvalid)) {
-                ok = (e & kEndOfBlock) != 0;
+            if (!refill())
                 break;
-            }
-            // Length: at most 5 extra bits; then a distance code and up to 13 extra bits.
-            const unsigned lenExtra = (e >> 4) & 15;
-            const size_t length = (e >> 16) + peek(lenExtra);
-            drop(lenExtra);
-            uint32_t d = distTable[bitbuf & distMask];
-            if (d & kSubtable) {
-                drop(d & 15);
-                d = distTable[(d >> 16) + peek((d >> 4) & 15)];
-            }
-            if (d & kInvalid)
-                break;
-            drop(d & 15);
-            const unsigned distExtra = (d >> 4) & 15;
-            const size_t dist = (d >> 16) + peek(distExtra);
-            drop(distExtra);
-            if (dist > size_t(out - outStart) || length > size_t(outEnd - out))
-                break;
-            const uint8_t *src = out - dist;
-            if (dist >= 8 && size_t(outEnd - out) >= length + 8) {
-                // Eight bytes at a time; the last store may run up to 7 bytes ahead,
-                // which stays inside the buffer and is rewritten or cleared later.
-                uint8_t *dst = out;
-                uint8_t *const stop = out + length;
-                do {
-                    std::memcpy(dst, src, 8);
-                    dst += 8;
-                    src += 8;
-                } while (dst < stop);
-            } else if (dist == 1) {
-                std::memset(out, *src, length);
-            } else {
-                for (size_t k = 0; k < length; ++k)
-                    out[k] = src[k];
-            }
-            out += length;
         }
-        m_in = in;
-        m_bitbuf = bitbuf;
-        m_bitcnt = bitcnt;
-        m_overrun = overrun;
-        m_out = out;
-        return ok;
+        if (e & (kEndOfBlock | kInvalid)) {
+            if (e & kEndOfBlock)
+                status = Status::Finished;
+            break;
+        }
+        // Length: at most 5 extra bits; then a distance code and up to 13 extra bits.
+        const unsigned lenExtra = (e >> 4) & 15;
+        const size_t length = (e >> 16) + peek(lenExtra);
+        drop(lenExtra);
+        uint32_t d = distTable[bitbuf & distMask];
+        if (d & kSubtable) {
+            drop(d & 15);
+            d = distTable[(d >> 16) + peek((d >> 4) & 15)];
+        }
+        if (d & kInvalid)
+            break;
+        drop(d & 15);
+        const unsigned distExtra = (d >> 4) & 15;
+        const size_t dist = (d >> 16) + peek(distExtra);
+        drop(distExtra);
+        if (dist > size_t(out - history) || length > size_t(outEnd - out))
+            break;
+        copyMatch(out, dist, length, size_t(outEnd - out));
+        out += length;
     }
-
-    const uint8_t *m_in;
-    const uint8_t *const m_inEnd;
-    uint8_t *const m_outStart;
-    uint8_t *m_out;
-    uint8_t *const m_outEnd;
-    uint64_t m_bitbuf = 0;
-    unsigned m_bitcnt = 0;
-    unsigned m_overrun = 0;
-    uint32_t m_lit[kLitTableSize];
-    uint32_t m_dist[kDistTableSize];
-};
-
-} // namespace
+    m_in = in;
+    m_bitbuf = bitbuf;
+    m_bitcnt = bitcnt;
+    m_overrun = overrun;
+    outRef = out;
+    return status;
+}
 
 bool inflateRaw(const uint8_t *in, size_t inSize, uint8_t *out, size_t outSize, size_t *produced)
 {
-    Inflater inflater(in, inSize, out, outSize);
-    return inflater.run(produced);
+    StreamInflater inflater(in, inSize);
+    uint8_t *pos = out;
+    const bool ok = inflater.run(out, pos, out + outSize, true) == StreamInflater::Status::Finished;
+    *produced = size_t(pos - out);
+    return ok;
 }
 
 bool inflateZlib(const uint8_t *in, size_t inSize, uint8_t *out, size_t outSize, size_t *produced)

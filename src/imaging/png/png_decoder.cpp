@@ -4,6 +4,7 @@
 #include "imaging/png/png_pixels.h"
 #include "imaging/zlib_bridge.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -188,35 +189,100 @@ private:
         }
 
         const size_t expected = inflatedSize(m_header);
-        std::unique_ptr<uint8_t[]> out(new (std::nothrow) uint8_t[expected]);
-        if (!out)
+        preparePalette(m_header, m_colour);
+        uint8_t *bits = m_sink.create(m_header.width, m_header.height);
+        if (!bits)
             return fail();
         // The built-in inflater decodes every stream the library accepts to the same
         // bytes, and more: it skips the two header bytes and ignores the Adler-32
         // trailer, so data that the library refuses only for its checksum decodes too.
         // It goes first because it is the faster of the two (several times faster on
         // long runs of repeated pixels); the library is asked only when it fails.
-        size_t produced = 0;
-        bool inflated = inflateZlib(z, zlen, out.get(), expected, &produced);
-        if (!inflated && m_options.compressionLibrary)
-            inflated = zlib::uncompress({out.get(), expected}, produced, {z, zlen}) == zlib::Z_OK;
+        const Outcome outcome = zlen >= 2 ? decodeStreaming(z + 2, zlen - 2, expected, bits) : Outcome::InflateFailed;
+        if (outcome == Outcome::InflateFailed && m_options.compressionLibrary) {
+            if (!decodeWhole(z, zlen, expected, bits))
+                return fail();
+        } else if (outcome != Outcome::Decoded) {
+            return fail();
+        }
         std::vector<uint8_t>().swap(m_idat);
         m_spans.clear();
-        if (!inflated)
-            return fail();
-        // Short image data leaves the rest of the rows zero.
-        std::memset(out.get() + produced, 0, expected - produced);
-
-        preparePalette(m_header, m_colour);
-        uint8_t *bits = m_sink.create(m_header.width, m_header.height);
-        if (!bits)
-            return fail();
-        if (!unfilterAndConvert(m_header, m_colour, out.get(), expected, bits))
-            return fail();
         const bool alpha =
             m_header.colourType == 4 || m_header.colourType == 6 || m_colour.transparentColour != -1;
         m_sink.finish(alpha);
         return true;
+    }
+
+    enum class Outcome { Decoded, InflateFailed, ConvertFailed };
+
+    // Inflates into a buffer of a few hundred kilobytes and converts the rows as they
+    // arrive; whenever the buffer fills, the last 32 KB of output (what later matches
+    // may copy from) and the rows still needed slide back to its start. A large image
+    // thus never needs its whole inflated data in memory.
+    Outcome decodeStreaming(const uint8_t *deflate, size_t length, size_t expected, uint8_t *bits)
+    {
+        RowDecoder rows(m_header, m_colour, bits);
+        if (!rows.usable())
+            return Outcome::ConvertFailed;
+        constexpr size_t kWindow = StreamInflater::kWindow;
+        constexpr size_t kChunk = 128 * 1024;
+        const size_t rowMax = rowBytes(m_header, uint32_t(m_header.width)) + 1;
+        // Room for the window or the previous row with the unfinished one, and a
+        // chunk beyond them: every refill of the buffer makes progress.
+        const size_t capacity = std::min(expected, std::max(kWindow, 2 * rowMax) + kChunk);
+        std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[capacity]);
+        if (!buffer)
+            return Outcome::ConvertFailed;
+        uint8_t *const buf = buffer.get();
+        StreamInflater inflater(deflate, length);
+        size_t base = 0; // position of buf[0] in the whole inflated data
+        uint8_t *out = buf;
+        const uint8_t *rowPos = buf;
+        bool inflated = false;
+        for (;;) {
+            const bool last = expected - base <= capacity;
+            uint8_t *const end = buf + (last ? expected - base : capacity);
+            if (!inflated) {
+                const StreamInflater::Status status = inflater.run(buf, out, end, last);
+                if (status == StreamInflater::Status::Failed)
+                    return Outcome::InflateFailed;
+                inflated = status == StreamInflater::Status::Finished;
+            }
+            if (inflated) {
+                // Short image data leaves the rest of the rows zero.
+                std::memset(out, 0, size_t(end - out));
+                out = end;
+            }
+            rowPos = rows.consume(rowPos, out);
+            if (!rowPos)
+                return Outcome::ConvertFailed;
+            if (inflated && last)
+                return rows.finished() ? Outcome::Decoded : Outcome::ConvertFailed;
+            uint8_t *keep = size_t(out - buf) > kWindow ? out - kWindow : buf;
+            if (const uint8_t *prev = rows.previousRow(); prev && prev < keep)
+                keep = buf + (prev - buf);
+            if (rowPos < keep)
+                keep = buf + (rowPos - buf);
+            const size_t shift = size_t(keep - buf);
+            std::memmove(buf, keep, size_t(out - keep));
+            base += shift;
+            out -= shift;
+            rowPos -= shift;
+            rows.moved(-std::ptrdiff_t(shift));
+        }
+    }
+
+    // The compression library's way: the whole inflated data at once, then the rows.
+    bool decodeWhole(const uint8_t *z, size_t zlen, size_t expected, uint8_t *bits)
+    {
+        std::unique_ptr<uint8_t[]> out(new (std::nothrow) uint8_t[expected]);
+        if (!out)
+            return false;
+        size_t produced = 0;
+        if (zlib::uncompress({out.get(), expected}, produced, {z, zlen}) != zlib::Z_OK)
+            return false;
+        std::memset(out.get() + produced, 0, expected - produced);
+        return unfilterAndConvert(m_header, m_colour, out.get(), expected, bits);
     }
 
     bool fail()

@@ -1,5 +1,6 @@
 #include "imaging/png/png_pixels.h"
 
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -114,6 +115,15 @@ inline void convertRgba8x4(const uint8_t *s, uint8_t *d)
 {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s));
     const __m128i zero = _mm_setzero_si128();
+    // Four opaque pixels only swap red and blue: premultiplying by 255 changes nothing.
+    const int alphaBytes = 0x8888;
+    if ((_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(-1))) & alphaBytes) == alphaBytes) {
+        const __m128i rb = _mm_and_si128(v, _mm_set1_epi32(0x00FF00FF));
+        const __m128i ga = _mm_andnot_si128(_mm_set1_epi32(0x00FF00FF), v);
+        const __m128i br = _mm_or_si128(_mm_slli_epi32(rb, 16), _mm_srli_epi32(rb, 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(d), _mm_or_si128(ga, br));
+        return;
+    }
     const __m128i lo = premultiplyLanes(_mm_unpacklo_epi8(v, zero));
     const __m128i hi = premultiplyLanes(_mm_unpackhi_epi8(v, zero));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(d), _mm_packus_epi16(lo, hi));
@@ -221,7 +231,18 @@ private:
             return true;
         case 2 * 32 + 8:
             if (!m_hasTrns) {
-                for (uint32_t x = 0; x < n; ++x, s += 3, d += step)
+                uint32_t x = 0;
+                if constexpr (std::endian::native == std::endian::little) {
+                    // Whole 4-byte loads, so every pixel but the row's last (whose
+                    // fourth byte may lie past the data) is read in one go.
+                    for (; x + 1 < n; ++x, s += 3, d += step) {
+                        uint32_t v;
+                        std::memcpy(&v, s, 4);
+                        v = (__builtin_bswap32(v) >> 8) | 0xFF000000u;
+                        std::memcpy(d, &v, 4);
+                    }
+                }
+                for (; x < n; ++x, s += 3, d += step)
                     put(d, s[2], s[1], s[0], 255);
             } else {
                 for (uint32_t x = 0; x < n; ++x, s += 3, d += step) {
@@ -294,29 +315,33 @@ inline uint8_t paeth(int a, int b, int c)
     return uint8_t(pb <= pc ? b : c);
 }
 
+// The unfilter functions read the stored row `src` and write the row `dst`, which
+// has room for 4 bytes more than n (the SIMD paths store whole 32-bit pixels).
 template <size_t Bpp>
-void unfilterRow(unsigned type, uint8_t *cur, const uint8_t *prev, size_t n)
+void unfilterRow(unsigned type, uint8_t *__restrict dst, const uint8_t *__restrict src, const uint8_t *prev, size_t n)
 {
     switch (type) {
     case 1:
+        for (size_t i = 0; i < Bpp && i < n; ++i)
+            dst[i] = src[i];
         for (size_t i = Bpp; i < n; ++i)
-            cur[i] = uint8_t(cur[i] + cur[i - Bpp]);
+            dst[i] = uint8_t(src[i] + dst[i - Bpp]);
         break;
     case 2:
         for (size_t i = 0; i < n; ++i)
-            cur[i] = uint8_t(cur[i] + prev[i]);
+            dst[i] = uint8_t(src[i] + prev[i]);
         break;
     case 3:
         for (size_t i = 0; i < Bpp && i < n; ++i)
-            cur[i] = uint8_t(cur[i] + (prev[i] >> 1));
+            dst[i] = uint8_t(src[i] + (prev[i] >> 1));
         for (size_t i = Bpp; i < n; ++i)
-            cur[i] = uint8_t(cur[i] + ((cur[i - Bpp] + prev[i]) >> 1));
+            dst[i] = uint8_t(src[i] + ((dst[i - Bpp] + prev[i]) >> 1));
         break;
     case 4:
         for (size_t i = 0; i < Bpp && i < n; ++i)
-            cur[i] = uint8_t(cur[i] + prev[i]);
+            dst[i] = uint8_t(src[i] + prev[i]);
         for (size_t i = Bpp; i < n; ++i)
-            cur[i] = uint8_t(cur[i] + paeth(cur[i - Bpp], prev[i], prev[i - Bpp]));
+            dst[i] = uint8_t(src[i] + paeth(dst[i - Bpp], prev[i], prev[i - Bpp]));
         break;
     default:
         break;
@@ -325,27 +350,25 @@ void unfilterRow(unsigned type, uint8_t *cur, const uint8_t *prev, size_t n)
 
 #if SORIMBA_PNG_SSE2
 // Sub, Average and Paeth carry a dependency from pixel to pixel; for 3- and 4-byte
-// pixels one whole pixel is handled per step in SIMD lanes.
-// Pixels are assembled in a register: a 3-byte copy through memory would stall on
-// store forwarding.
+// pixels one whole pixel is handled per step in SIMD lanes, and the previous pixel
+// stays in a register. A 3-byte pixel is read as 4 bytes where the row goes on past
+// it; the extra lane is never used.
 template <size_t Bpp>
-inline __m128i loadPixel(const uint8_t *p)
+inline __m128i loadPixel(const uint8_t *p, bool whole)
 {
-    uint32_t v = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
-    if constexpr (Bpp == 4)
-        v |= uint32_t(p[3]) << 24;
+    uint32_t v;
+    if (Bpp == 4 || whole) {
+        std::memcpy(&v, p, 4); // SSE2 machines are little-endian
+    } else {
+        v = uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16);
+    }
     return _mm_cvtsi32_si128(int(v));
 }
 
-template <size_t Bpp>
 inline void storePixel(uint8_t *p, __m128i v)
 {
     const uint32_t x = uint32_t(_mm_cvtsi128_si32(v));
-    p[0] = uint8_t(x);
-    p[1] = uint8_t(x >> 8);
-    p[2] = uint8_t(x >> 16);
-    if constexpr (Bpp == 4)
-        p[3] = uint8_t(x >> 24);
+    std::memcpy(p, &x, 4);
 }
 
 inline __m128i abs16(__m128i x) { return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x)); }
@@ -355,38 +378,49 @@ inline __m128i select16(__m128i mask, __m128i a, __m128i b)
     return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
 }
 
+// Runs step(i, whole) for every pixel; `whole` while 4 bytes from i lie in the row.
+template <size_t Bpp, typename Step>
+inline void eachPixel(size_t n, Step step)
+{
+    size_t i = 0;
+    for (; i + 4 <= n; i += Bpp)
+        step(i, true);
+    for (; i + Bpp <= n; i += Bpp)
+        step(i, false);
+}
+
 // Returns false for the filters left to the plain loops.
 template <size_t Bpp>
-bool unfilterPixels(unsigned type, uint8_t *cur, const uint8_t *prev, size_t n)
+bool unfilterPixels(unsigned type, uint8_t *dst, const uint8_t *src, const uint8_t *prev, size_t n)
 {
     const __m128i zero = _mm_setzero_si128();
     switch (type) {
     case 1: {
         __m128i a = zero;
-        for (size_t i = 0; i + Bpp <= n; i += Bpp) {
-            a = _mm_add_epi8(loadPixel<Bpp>(cur + i), a);
-            storePixel<Bpp>(cur + i, a);
-        }
+        eachPixel<Bpp>(n, [&](size_t i, bool whole) {
+            a = _mm_add_epi8(loadPixel<Bpp>(src + i, whole), a);
+            storePixel(dst + i, a);
+        });
         return true;
     }
     case 3: {
         const __m128i one = _mm_set1_epi8(1);
         __m128i a = zero;
-        for (size_t i = 0; i + Bpp <= n; i += Bpp) {
-            const __m128i b = loadPixel<Bpp>(prev + i);
+        eachPixel<Bpp>(n, [&](size_t i, bool whole) {
+            const __m128i b = loadPixel<Bpp>(prev + i, whole);
             // Rounding-up average corrected to the floor.
             const __m128i avg = _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), one));
-            a = _mm_add_epi8(loadPixel<Bpp>(cur + i), avg);
-            storePixel<Bpp>(cur + i, a);
-        }
+            a = _mm_add_epi8(loadPixel<Bpp>(src + i, whole), avg);
+            storePixel(dst + i, a);
+        });
         return true;
     }
     case 4: {
         const __m128i low = _mm_set1_epi16(0xFF);
         __m128i a = zero, c = zero;
-        for (size_t i = 0; i + Bpp <= n; i += Bpp) {
-            const __m128i b = _mm_unpacklo_epi8(loadPixel<Bpp>(prev + i), zero);
-            const __m128i x = _mm_unpacklo_epi8(loadPixel<Bpp>(cur + i), zero);
+        eachPixel<Bpp>(n, [&](size_t i, bool whole) {
+            const __m128i b = _mm_unpacklo_epi8(loadPixel<Bpp>(prev + i, whole), zero);
+            const __m128i x = _mm_unpacklo_epi8(loadPixel<Bpp>(src + i, whole), zero);
             const __m128i p = _mm_sub_epi16(b, c);
             const __m128i q = _mm_sub_epi16(a, c);
             const __m128i pa = abs16(p), pb = abs16(q), pc = abs16(_mm_add_epi16(p, q));
@@ -394,9 +428,9 @@ bool unfilterPixels(unsigned type, uint8_t *cur, const uint8_t *prev, size_t n)
             __m128i pred = select16(_mm_cmpeq_epi16(pb, smallest), b, c);
             pred = select16(_mm_cmpeq_epi16(pa, smallest), a, pred);
             a = _mm_and_si128(_mm_add_epi16(x, pred), low);
-            storePixel<Bpp>(cur + i, _mm_packus_epi16(a, a));
+            storePixel(dst + i, _mm_packus_epi16(a, a));
             c = b;
-        }
+        });
         return true;
     }
     default:
@@ -405,70 +439,150 @@ bool unfilterPixels(unsigned type, uint8_t *cur, const uint8_t *prev, size_t n)
 }
 #endif
 
-void unfilter(unsigned type, size_t bpp, uint8_t *cur, const uint8_t *prev, size_t n)
+// Filter types 1 to 4.
+void unfilter(unsigned type, size_t bpp, uint8_t *dst, const uint8_t *src, const uint8_t *prev, size_t n)
 {
 #if SORIMBA_PNG_SSE2
-    if (bpp == 4 && unfilterPixels<4>(type, cur, prev, n))
+    if (bpp == 4 && unfilterPixels<4>(type, dst, src, prev, n))
         return;
-    if (bpp == 3 && unfilterPixels<3>(type, cur, prev, n))
+    if (bpp == 3 && unfilterPixels<3>(type, dst, src, prev, n))
         return;
 #endif
     switch (bpp) {
     case 1:
-        return unfilterRow<1>(type, cur, prev, n);
+        return unfilterRow<1>(type, dst, src, prev, n);
     case 2:
-        return unfilterRow<2>(type, cur, prev, n);
+        return unfilterRow<2>(type, dst, src, prev, n);
     case 3:
-        return unfilterRow<3>(type, cur, prev, n);
+        return unfilterRow<3>(type, dst, src, prev, n);
     case 4:
-        return unfilterRow<4>(type, cur, prev, n);
+        return unfilterRow<4>(type, dst, src, prev, n);
     case 6:
-        return unfilterRow<6>(type, cur, prev, n);
+        return unfilterRow<6>(type, dst, src, prev, n);
     default:
-        return unfilterRow<8>(type, cur, prev, n);
+        return unfilterRow<8>(type, dst, src, prev, n);
     }
 }
 
 } // namespace
 
-bool unfilterAndConvert(const ImageHeader &h, const ColourInfo &c, uint8_t *inflated, size_t size, uint8_t *bits)
-{
+struct RowDecoder::State {
+    const ImageHeader header;
     RowConverter conv;
-    if (!conv.init(h, c))
-        return false;
-    const unsigned bitsPP = bitsPerPixel(h);
-    const size_t bpp = bitsPP < 8 ? 1 : bitsPP / 8;
-    const bool interlaced = h.interlace == 1;
-    const size_t stride = size_t(h.width) * 4;
-    const std::vector<uint8_t> zeroRow(rowBytes(h, uint32_t(h.width)), 0);
-    size_t pos = 0;
-    for (int p = interlaced ? 0 : 7; p <= (interlaced ? 6 : 7); ++p) {
-        const Adam7Pass &pass = kAdam7[p];
-        const uint32_t pw = passExtent(uint32_t(h.width), pass.startCol, pass.colStep);
-        const uint32_t ph = passExtent(uint32_t(h.height), pass.startRow, pass.rowStep);
-        if (pw == 0 || ph == 0)
-            continue; // an empty pass has no data, not even filter bytes
-        const size_t rb = rowBytes(h, pw);
-        const uint8_t *prev = zeroRow.data();
-        for (uint32_t j = 0; j < ph; ++j) {
-            if (size - pos < rb + 1)
-                return false;
-            const unsigned filter = inflated[pos];
-            uint8_t *cur = inflated + pos + 1;
-            if (filter <= 4)
-                unfilter(filter, bpp, cur, prev, rb);
-            else if (interlaced)
-                return false;
-            // An unknown filter in a plain image leaves the row as stored.
-            const size_t y = pass.startRow + size_t(pass.rowStep) * j;
-            uint8_t *dst = bits + (size_t(h.height) - 1 - y) * stride + size_t(pass.startCol) * 4;
-            if (!conv.convert(cur, pw, dst, size_t(pass.colStep) * 4))
-                return false;
-            prev = cur;
-            pos += rb + 1;
+    bool usable = false;
+    size_t bpp = 1;
+    size_t stride = 0;
+    uint8_t *bits = nullptr;
+    std::vector<uint8_t> zeroRow;
+    // Filtered rows are unfiltered here, in turns, so that the caller's data keeps
+    // the inflated bytes that later matches copy.
+    std::vector<uint8_t> rowBuffers[2];
+    int nextBuffer = 0;
+    // The pass in progress (8 when done), its size and the next row in it.
+    int pass = 0;
+    int lastPass = 0;
+    uint32_t passWidth = 0;
+    uint32_t passHeight = 0;
+    size_t passRowBytes = 0;
+    uint32_t row = 0;
+    const uint8_t *prev = nullptr;
+
+    explicit State(const ImageHeader &h) : header(h) {}
+
+    // From pass p on, the first pass with pixels; an empty pass has no data, not
+    // even filter bytes.
+    void startPass(int p)
+    {
+        for (; p <= lastPass; ++p) {
+            const Adam7Pass &pass = kAdam7[p];
+            passWidth = passExtent(uint32_t(header.width), pass.startCol, pass.colStep);
+            passHeight = passExtent(uint32_t(header.height), pass.startRow, pass.rowStep);
+            if (passWidth != 0 && passHeight != 0)
+                break;
         }
+        pass = p;
+        row = 0;
+        prev = zeroRow.data();
+        if (p <= lastPass)
+            passRowBytes = rowBytes(header, passWidth);
     }
-    return true;
+};
+
+RowDecoder::RowDecoder(const ImageHeader &h, const ColourInfo &c, uint8_t *bits) : m_state(new State(h))
+{
+    State &s = *m_state;
+    s.usable = s.conv.init(h, c);
+    const unsigned bitsPP = bitsPerPixel(h);
+    s.bpp = bitsPP < 8 ? 1 : bitsPP / 8;
+    s.stride = size_t(h.width) * 4;
+    s.bits = bits;
+    s.zeroRow.assign(rowBytes(h, uint32_t(h.width)), 0);
+    s.rowBuffers[0].resize(s.zeroRow.size() + 4);
+    s.rowBuffers[1].resize(s.zeroRow.size() + 4);
+    const bool interlaced = h.interlace == 1;
+    s.lastPass = interlaced ? 6 : 7;
+    s.startPass(interlaced ? 0 : 7);
+}
+
+RowDecoder::~RowDecoder() { delete m_state; }
+
+bool RowDecoder::usable() const { return m_state->usable; }
+
+bool RowDecoder::finished() const { return m_state->pass > m_state->lastPass; }
+
+const uint8_t *RowDecoder::previousRow() const
+{
+    const State &s = *m_state;
+    if (finished() || s.prev == s.zeroRow.data() || s.prev == s.rowBuffers[0].data() ||
+        s.prev == s.rowBuffers[1].data())
+        return nullptr;
+    return s.prev;
+}
+
+void RowDecoder::moved(std::ptrdiff_t delta)
+{
+    if (previousRow())
+        m_state->prev += delta;
+}
+
+const uint8_t *RowDecoder::consume(const uint8_t *data, const uint8_t *end)
+{
+    State &s = *m_state;
+    if (!s.usable)
+        return nullptr;
+    const bool interlaced = s.header.interlace == 1;
+    while (!finished()) {
+        const size_t rb = s.passRowBytes;
+        if (size_t(end - data) < rb + 1)
+            return data;
+        const Adam7Pass &pass = kAdam7[s.pass];
+        const unsigned filter = data[0];
+        const uint8_t *cur = data + 1;
+        if (filter >= 1 && filter <= 4) {
+            uint8_t *row = s.rowBuffers[s.nextBuffer].data();
+            s.nextBuffer ^= 1;
+            unfilter(filter, s.bpp, row, cur, s.prev, rb);
+            cur = row;
+        } else if (filter > 4 && interlaced) {
+            return nullptr;
+        }
+        // An unknown filter in a plain image leaves the row as stored.
+        const size_t y = pass.startRow + size_t(pass.rowStep) * s.row;
+        uint8_t *dst = s.bits + (size_t(s.header.height) - 1 - y) * s.stride + size_t(pass.startCol) * 4;
+        if (!s.conv.convert(cur, s.passWidth, dst, size_t(pass.colStep) * 4))
+            return nullptr;
+        s.prev = cur;
+        data += rb + 1;
+        if (++s.row == s.passHeight)
+            s.startPass(s.pass + 1);
+    }
+    return data;
+}
+
+bool unfilterAndConvert(const ImageHeader &h, const ColourInfo &c, const uint8_t *inflated, size_t size, uint8_t *bits)
+{
+    RowDecoder rows(h, c, bits);
+    return rows.consume(inflated, inflated + size) != nullptr && rows.finished();
 }
 
 } // namespace imaging::png

@@ -41,11 +41,38 @@ size_t inflatedSize(const ImageHeader &h);
 // type 0, zeros for type 3.
 void preparePalette(const ImageHeader &h, ColourInfo &c);
 
-// Unfilters the inflated data in place and writes the pixels into a bottom-up
+// Unfilters the inflated data and writes the pixels into a bottom-up
 // surface of width x height x 4 bytes. Fails on a pixel that the colour type cannot
 // express (a palette index past the palette, a depth that the type does not have) and,
 // in interlaced images, on an unknown filter type.
-bool unfilterAndConvert(const ImageHeader &h, const ColourInfo &c, uint8_t *inflated, size_t size,
+bool unfilterAndConvert(const ImageHeader &h, const ColourInfo &c, const uint8_t *inflated, size_t size,
                         uint8_t *bits);
+
+// The same, row by row as the inflated data arrives: rows are handled while they
+// are still in the cache, and the data need not be in one buffer.
+class RowDecoder {
+public:
+    RowDecoder(const ImageHeader &h, const ColourInfo &c, uint8_t *bits);
+    ~RowDecoder();
+    RowDecoder(const RowDecoder &) = delete;
+    RowDecoder &operator=(const RowDecoder &) = delete;
+
+    // False when the colour type and depth cannot be converted.
+    bool usable() const;
+    // Unfilters and converts every whole row in [data, end), leaving the data as it
+    // is. Returns the start of the first row not handled, or nullptr on a failure.
+    const uint8_t *consume(const uint8_t *data, const uint8_t *end);
+    // Every row of every pass is done.
+    bool finished() const;
+    // The last row handled, which the next one is unfiltered against, when it lies
+    // in the caller's data (a row stored without filter); nullptr otherwise.
+    const uint8_t *previousRow() const;
+    // The caller moved its data, the previous row with it, by `delta` bytes.
+    void moved(std::ptrdiff_t delta);
+
+private:
+    struct State;
+    State *m_state;
+};
 
 } // namespace imaging::png

@@ -1,5 +1,7 @@
 #include "imaging/png/png_decoder.h"
 
+#include "platform/limits.h"
+
 #include "imaging/png/inflate.h"
 #include "imaging/png/png_pixels.h"
 #include "imaging/zlib_bridge.h"
@@ -50,9 +52,7 @@ bool parseHeader(const uint8_t *d, uint32_t length, ImageHeader &h)
     if (type != 0 && type != 2 && type != 3 && type != 4 && type != 6)
         return false;
     // The image size limit: width x 32 x height must fit a signed 32-bit value.
-    // Compared as width x height against the limit / 32: with both sides up to
-    // 2^31 - 1 the product times 32 would not fit 64 bits.
-    if (int64_t(width) * height > INT32_MAX / 32)
+    if (!limits::imageFits(width, height, 32))
         return false;
     h.width = width;
     h.height = height;

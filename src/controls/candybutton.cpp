@@ -1,6 +1,7 @@
 #include "controls/candybutton.h"
 
 #include "controls/accessibility.h"
+#include "controls/input.h"
 
 #include "controls/fonts.h"
 
@@ -24,12 +25,6 @@ constexpr ColourRef kBlack = 0;
 constexpr ColourRef kDisabledBase = rgbRef(192, 192, 176);
 const QString kTypeName = QStringLiteral("CandyButton");
 
-// Round half to even, as the painters' arithmetic does.
-int roundEven(double v)
-{
-    return int(std::nearbyint(v));
-}
-
 int clampInt(int v, int lo, int hi)
 {
     return v < lo ? lo : (v > hi ? hi : v);
@@ -44,26 +39,6 @@ ColourRef bandColour(Rgb s, Rgb e, double t)
 {
     auto comp = [t](int a, int b) { return clampInt(roundEven(t * b + a - t * a), 0, 255); };
     return rgbRef(comp(s.r, e.r), comp(s.g, e.g), comp(s.b, e.b));
-}
-
-int vbButton(Qt::MouseButton b)
-{
-    switch (b) {
-    case Qt::LeftButton: return 1;
-    case Qt::RightButton: return 2;
-    case Qt::MiddleButton: return 4;
-    default: return 0;
-    }
-}
-
-int vbButtons(Qt::MouseButtons b)
-{
-    return ((b & Qt::LeftButton) ? 1 : 0) | ((b & Qt::RightButton) ? 2 : 0) | ((b & Qt::MiddleButton) ? 4 : 0);
-}
-
-int vbShift(Qt::KeyboardModifiers m)
-{
-    return ((m & Qt::ShiftModifier) ? 1 : 0) | ((m & Qt::ControlModifier) ? 2 : 0) | ((m & Qt::AltModifier) ? 4 : 0);
 }
 
 bool isEnterKey(const QKeyEvent *e)
@@ -564,7 +539,7 @@ void CandyButton::mousePressEvent(QMouseEvent *e)
         return;
     m_afterDoubleClick = false;
     const QPoint p = e->position().toPoint();
-    handleMouseDown(vbButton(e->button()), vbShift(e->modifiers()), p.x(), p.y());
+    handleMouseDown(mouseButtonCode(e->button()), shiftCode(e->modifiers()), p.x(), p.y());
 }
 
 void CandyButton::mouseReleaseEvent(QMouseEvent *e)
@@ -572,7 +547,7 @@ void CandyButton::mouseReleaseEvent(QMouseEvent *e)
     if (!isEnabled())
         return;
     const QPoint p = e->position().toPoint();
-    handleMouseUp(vbButton(e->button()), vbShift(e->modifiers()), p.x(), p.y());
+    handleMouseUp(mouseButtonCode(e->button()), shiftCode(e->modifiers()), p.x(), p.y());
     // The platform reports a click for the left button released over the control,
     // but not for the release that ends a double click.
     const bool click = e->button() == Qt::LeftButton && rect().contains(p) && !m_afterDoubleClick;
@@ -595,8 +570,8 @@ void CandyButton::mouseMoveEvent(QMouseEvent *e)
     if (!isEnabled())
         return;
     const QPoint p = e->position().toPoint();
-    const int button = vbButtons(e->buttons());
-    emit MouseMove(button, vbShift(e->modifiers()), p.x(), p.y());
+    const int button = mouseButtonsMask(e->buttons());
+    emit MouseMove(button, shiftCode(e->modifiers()), p.x(), p.y());
     if (button == 1 && (p.x() < 0 || p.x() > width() || p.y() < 0 || p.y() > height())) {
         m_over = false;
         DrawButton(StateUp);

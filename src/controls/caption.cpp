@@ -1,6 +1,7 @@
 #include "controls/caption.h"
 
 #include "controls/accessibility.h"
+#include "controls/input.h"
 
 #include "controls/fonts.h"
 #include "platform/gdi/gdi.h"
@@ -24,7 +25,6 @@ const ColourRef kDisabledBody = rgbRef(224, 224, 224);
 double fix(double v) { return std::trunc(v); }
 // Twips to pixels: nearest, halves to even (the default rounding mode).
 int px(double twips) { return int(std::nearbyint(twips / T)); }
-int roundEven(double v) { return int(std::nearbyint(v)); }
 
 QString reversed(const QString &s)
 {
@@ -42,26 +42,6 @@ QStringList characters(const QString &s)
     for (uint cp : s.toUcs4())
         out << QString::fromUcs4(reinterpret_cast<const char32_t *>(&cp), 1);
     return out;
-}
-
-int buttonCode(Qt::MouseButton b)
-{
-    switch (b) {
-    case Qt::LeftButton: return 1;
-    case Qt::RightButton: return 2;
-    case Qt::MiddleButton: return 4;
-    default: return 0;
-    }
-}
-
-int buttonMask(Qt::MouseButtons bs)
-{
-    return (bs & Qt::LeftButton ? 1 : 0) | (bs & Qt::RightButton ? 2 : 0) | (bs & Qt::MiddleButton ? 4 : 0);
-}
-
-int shiftCode(Qt::KeyboardModifiers m)
-{
-    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
 }
 
 // A frame ring: top and left sides in one colour, bottom and right in another
@@ -809,13 +789,13 @@ void Caption::mouseFrom(QMouseEvent *e, QPoint offset, int kind)
     switch (kind) {
     case 0:
         m_afterDoubleClick = false;
-        emit MouseDown(buttonCode(e->button()), shift, x, y);
+        emit MouseDown(mouseButtonCode(e->button()), shift, x, y);
         break;
     case 1:
-        emit MouseMove(buttonMask(e->buttons()), shift, x, y);
+        emit MouseMove(mouseButtonsMask(e->buttons()), shift, x, y);
         break;
     case 2:
-        emit MouseUp(buttonCode(e->button()), shift, x, y);
+        emit MouseUp(mouseButtonCode(e->button()), shift, x, y);
         // The release that ends a double click raises no second click.
         if (!m_afterDoubleClick && e->button() == Qt::LeftButton)
             emit Click();

@@ -1,6 +1,7 @@
 #include "controls/progressbar.h"
 
 #include "controls/accessibility.h"
+#include "controls/input.h"
 
 #include "controls/fonts.h"
 
@@ -13,9 +14,6 @@
 namespace controls {
 
 namespace {
-
-// Nearest integer, halves to even (the default rounding mode).
-int roundEven(double v) { return int(std::nearbyint(v)); }
 
 const ColourRef kEffectGrey = rgbRef(128, 128, 128);
 

@@ -167,6 +167,10 @@ public:
     QImage faceImage() const { return m_face; }
     // How many times the face was painted (a test sees a repaint).
     int paintCount() const { return m_paintCount; }
+    // The prefix of the window property names the controls share.
+    QByteArray propertyPrefix() const { return m_prefix; }
+    // The running fade's delay in ms (0 when no fade runs).
+    int fadeDelay() const { return m_fadeStep ? m_fadeDelay : 0; }
     // Timer handlers; public so that a host (or a test) can drive them.
     void TrackingTick();
     void FadeTick();

@@ -147,6 +147,7 @@ public:
     bool GetSourceBytes(imaging::ByteArray &bytes) const;
     bool LoadSourceBytes(imaging::ByteArray &bytes, int iconWidth, int iconHeight, int iconBitDepth);
     imaging::c32bppDIB &GetSourceSurface() { return m_image; }
+    const imaging::c32bppDIB &GetSourceSurface() const { return m_image; }
 
     // ---- the host side ----
     bool runMode() const { return m_runMode; }

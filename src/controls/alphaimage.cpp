@@ -572,7 +572,9 @@ bool aicAlphaImage::hasImage() const { return m_image.BitsPointer() != nullptr &
 void aicAlphaImage::ClearImage()
 {
     if (m_flags & flagCacheActive)
-        dropCache();
+        m_cache.reset(); // made again by the next drawing while AutoRedraw is on
+    // A precomputed shadow would outlive the image it was made from.
+    m_shadow.reset();
     m_image.DestroyDIB();
     if (m_runMode) {
         UpdateHitArea();

@@ -3,6 +3,7 @@
 #include "controls/alphaimage.h"
 #include "alphaimage_fixtures.h"
 
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -325,4 +326,60 @@ TEST(AlphaImage, StoredSettingsComeBack)
     reset.c->ReadProperties(bag);
     EXPECT_EQ(reset.c->Opacity(), 100);
     EXPECT_FALSE(reset.c->ShadowEnabled());
+}
+
+TEST(AlphaImage, TheAutoRedrawCacheDrawsWhatDirectDrawingDraws)
+{
+    const std::vector<std::pair<const char *, std::function<void(aicAlphaImage &)>>> settings = {
+        {"fit", [](aicAlphaImage &) {}},
+        {"actual size", [](aicAlphaImage &c) { c.setScaleMethod(aicAlphaImage::ScaleMethodActual); }},
+        {"rotated", [](aicAlphaImage &c) { c.setRotates(true), c.setRotation(30); }},
+        {"grey, half opaque", [](aicAlphaImage &c) { c.setGrayScale(1), c.setOpacity(50); }},
+    };
+    const QImage picture = dots(30, 20, {QRect(0, 0, 30, 6), QRect(4, 10, 8, 8)}, QColor(200, 40, 90));
+    for (const auto &[name, setup] : settings) {
+        QImage faces[2];
+        for (int cached = 0; cached < 2; ++cached) {
+            Host h({40, 40});
+            h.window.show();
+            ASSERT_TRUE(h.load(picture));
+            setup(*h.c);
+            h.c->setAutoRedraw(cached == 1);
+            EXPECT_EQ(h.c->hasCacheSurface(), cached == 1);
+            faces[cached] = h.c->faceImage();
+        }
+        int worst = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) {
+                const QRgb a = faces[0].pixel(x, y), b = faces[1].pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                  std::abs(qBlue(a) - qBlue(b))});
+            }
+        EXPECT_LE(worst, 2) << name;
+    }
+}
+
+TEST(AlphaImage, OffsetsMoveTheImageAndItsHitArea)
+{
+    Host h({40, 40});
+    h.window.show();
+    h.c->setScaleMethod(aicAlphaImage::ScaleMethodActual);
+    ASSERT_TRUE(h.load(dots(20, 20, {QRect(0, 0, 20, 20)})));
+    h.c->setHitTest(1);
+    EXPECT_TRUE(h.c->inHitArea(10, 10));
+    EXPECT_FALSE(h.c->inHitArea(32, 32));
+    int x = 8, y = 8, sx = 0, sy = 0;
+    h.c->OffsetImage(true, x, y, sx, sy);
+    EXPECT_TRUE(h.c->inHitArea(32, 32));
+    EXPECT_FALSE(h.c->inHitArea(12, 12));
+    EXPECT_NE(h.c->faceImage().pixel(35, 35), qRgb(255, 255, 255)); // drawn there
+    int gx = 0, gy = 0;
+    h.c->OffsetImage(false, gx, gy, sx, sy);
+    EXPECT_EQ(QPoint(gx, gy), QPoint(8, 8));
+    EXPECT_EQ(QPoint(sx, sy), QPoint(2, 2)); // zero shadow offsets leave the shadow's
+
+    h.c->ClearImage();
+    imaging::ByteArray out;
+    int scan = 0;
+    EXPECT_FALSE(h.c->GetImageBytes(out, scan));
 }

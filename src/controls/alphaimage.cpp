@@ -127,6 +127,19 @@ void aicAlphaImage::ReadProperties(const PropertyBag &bag)
     m_shadowY = bag.readInt(u"ShadowY", 2).value_or(2);
     m_shadowOpacity = bag.readInt(u"ShadowOpacity", 50).value_or(50);
 
+    // Values the setters would refuse fall back to their defaults, so that a
+    // damaged definition cannot reach the drawing code with them.
+    const auto within = [](int &v, int lo, int hi, int def) {
+        if (v < lo || v > hi)
+            v = def;
+    };
+    within(m_mirror, 0, 3, 0);
+    within(m_grayFormula, -1, 7, -1);
+    within(m_hitTest, 0, 3, 0);
+    within(m_maskSource, 0, 5, 0);
+    within(m_shadowDepth, 0, 10, 2);
+    within(m_shadowOpacity, 0, 100, 50);
+    within(m_opacity, 0, 100, 100);
     readContainerScaleMode();
     m_image.setHighQualityInterpolation(StretchQuality());
 

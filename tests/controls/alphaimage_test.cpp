@@ -383,3 +383,25 @@ TEST(AlphaImage, OffsetsMoveTheImageAndItsHitArea)
     int scan = 0;
     EXPECT_FALSE(h.c->GetImageBytes(out, scan));
 }
+
+TEST(AlphaImage, StoredValuesOutOfRangeReadAsDefaults)
+{
+    PropertyBag bag;
+    bag.writeBytes(QStringLiteral("Image"), encode(solid(8, 8, Qt::red), "PNG"));
+    const struct { const char *key; int stored; std::function<int(const aicAlphaImage &)> read; int expected; } cases[] = {
+        {"Mirror", 9, [](const aicAlphaImage &c) { return c.Mirror(); }, 0},
+        {"GrayScale", 12, [](const aicAlphaImage &c) { return c.grayScale(); }, 0},
+        {"HitTest", -2, [](const aicAlphaImage &c) { return c.HitTest(); }, 0},
+        {"ShadowDepth", 99, [](const aicAlphaImage &c) { return c.ShadowDepth(); }, 2},
+        {"ShadowOpacity", 300, [](const aicAlphaImage &c) { return c.ShadowOpacity(); }, 50},
+        {"Opacity", 250, [](const aicAlphaImage &c) { return c.Opacity(); }, 100},
+        {"Opacity", 30, [](const aicAlphaImage &c) { return c.Opacity(); }, 30},
+    };
+    for (const auto &k : cases) {
+        PropertyBag stored = bag;
+        stored.writeInt(QString::fromLatin1(k.key), k.stored, -12345);
+        Host h;
+        h.c->ReadProperties(stored);
+        EXPECT_EQ(k.read(*h.c), k.expected) << k.key << " " << k.stored;
+    }
+}

@@ -37,7 +37,7 @@ frmMain::frmMain(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Sorimba 2"));
-    setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/note.ico")));
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::CustomizeWindowHint);
     setFixedSize(px(10455), px(5805));
@@ -73,8 +73,7 @@ SkinButton *frmMain::addButton(QWidget *parent, const QString &name, const QRect
 void frmMain::buildControls()
 {
     addPicture(this, QStringLiteral(":/pictures/main_header.jpg"), twipRect(120, 120, 10305, 1395));
-    auto *logo = addPicture(this, QStringLiteral(":/pictures/icon.png"), twipRect(360, 360, 720, 720));
-    logo->setObjectName(QStringLiteral("logo"));
+    aicAlphaImage1 = controls::makeImage(this, m_definition, QStringLiteral("aicAlphaImage1"), twipRect(360, 360, 720, 720));
     addLabel(this, QStringLiteral("lblTitle"), twipRect(1320, 360, 2415, 255));
     capVersion = addLabel(this, QStringLiteral("capVersion"), twipRect(2760, 360, 1215, 255));
     addLabel(this, QStringLiteral("lblKeyword"), twipRect(1320, 720, 1815, 375));
@@ -133,7 +132,7 @@ void frmMain::buildErrorPanel()
 {
     picError = addPicture(this, QStringLiteral(":/pictures/panel_error.jpg"), twipRect(2520, 1320, 5535, 2895));
     picError->setObjectName(QStringLiteral("picError"));
-    addPicture(picError, QStringLiteral(":/pictures/icon.png"), twipRect(480, 360, 720, 720));
+    controls::makeImage(picError, m_definition, QStringLiteral("aicAlphaImage2"), twipRect(480, 360, 720, 720));
     addLabel(picError, QStringLiteral("lblErrorTitle"), twipRect(1320, 360, 3855, 735));
     addLabel(picError, QStringLiteral("lblError1"), twipRect(600, 1200, 4695, 375));
     addLabel(picError, QStringLiteral("lblError2"), twipRect(600, 1560, 4575, 255));
@@ -146,7 +145,7 @@ void frmMain::buildWorkPanel()
 {
     picWork = addPicture(this, QStringLiteral(":/pictures/panel_work.jpg"), twipRect(10000, 2040, 8295, 1455));
     picWork->setObjectName(QStringLiteral("picWork"));
-    addPicture(picWork, QStringLiteral(":/pictures/icon.png"), twipRect(360, 360, 720, 720));
+    controls::makeImage(picWork, m_definition, QStringLiteral("aicAlphaImage3"), twipRect(360, 360, 720, 720));
     addLabel(picWork, QStringLiteral("lblWorkTitle"), twipRect(1440, 120, 3975, 495));
     addLabel(picWork, QStringLiteral("lblWork1"), twipRect(1440, 720, 4215, 255));
     addLabel(picWork, QStringLiteral("lblWork2"), twipRect(1440, 960, 3975, 255));

@@ -50,6 +50,7 @@ public:
     void lstResult_DblClick();
 
     // Controls, named as the window's definition names them.
+    controls::SkinImage *aicAlphaImage1 = nullptr; // the logo
     controls::SkinLabel *capVersion = nullptr;
     controls::SkinLabel *capTime = nullptr;
     QLineEdit *txtKeyword = nullptr;

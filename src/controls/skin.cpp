@@ -39,6 +39,15 @@ SkinProgressBar *makeProgressBar(QWidget *parent, const WindowDefinition &defini
     return bar;
 }
 
+SkinImage *makeImage(QWidget *parent, const WindowDefinition &definition, const QString &name, const QRect &geometry)
+{
+    auto *image = new aicAlphaImage(parent);
+    image->setObjectName(name);
+    image->setGeometry(geometry); // the stored image is decoded at this size
+    image->ReadProperties(storedOrEmpty(definition, name));
+    return image;
+}
+
 WindowDefinition loadWindowDefinition(const QString &resource)
 {
     QString error;

@@ -2,6 +2,7 @@
 // The skin controls the windows place, made from the stored properties in the
 // window's definition (a resource in the text format of propertybag.h). The
 // windows name only these aliases and makers.
+#include "controls/alphaimage.h"
 #include "controls/candybutton.h"
 #include "controls/caption.h"
 #include "controls/progressbar.h"
@@ -14,6 +15,7 @@ namespace controls {
 using SkinLabel = Caption;
 using SkinButton = CandyButton;
 using SkinProgressBar = ProgressBar;
+using SkinImage = aicAlphaImage;
 
 // Each maker places the named control at geometry (pixels) with the
 // properties stored for it; a control without stored properties gets the
@@ -22,6 +24,7 @@ SkinLabel *makeLabel(QWidget *parent, const WindowDefinition &definition, const 
 SkinButton *makeButton(QWidget *parent, const WindowDefinition &definition, const QString &name, const QRect &geometry);
 SkinProgressBar *makeProgressBar(QWidget *parent, const WindowDefinition &definition, const QString &name,
                                  const QRect &geometry);
+SkinImage *makeImage(QWidget *parent, const WindowDefinition &definition, const QString &name, const QRect &geometry);
 
 // A window definition from a resource; an empty one (with a warning) when it
 // cannot be read, so that a damaged resource never stops a window.

@@ -23,6 +23,7 @@
 namespace download {
 
 using controls::SkinButton;
+using controls::SkinImage;
 using controls::SkinLabel;
 using platform::MessageButtons;
 using platform::MessageIcon;
@@ -58,7 +59,7 @@ frmDownload::frmDownload(QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("frmDownload"));
     setWindowTitle(QStringLiteral("다운로드"));
-    setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/note.ico")));
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::CustomizeWindowHint);
     setFixedSize(px(7215), px(4320));
@@ -117,7 +118,10 @@ void frmDownload::buildControls()
         return controls::makeButton(this, m_definition, name, geometry);
     };
     addPicture(this, QStringLiteral(":/pictures/download_back.jpg"), twipRect(120, 120, 7050, 4035));
-    addPicture(this, QStringLiteral(":/pictures/icon_grey.png"), twipRect(360, 360, 720, 720));
+    const auto image = [this](const QString &name, const QRect &geometry) {
+        return controls::makeImage(this, m_definition, name, geometry);
+    };
+    aicAlphaImage1 = image(QStringLiteral("aicAlphaImage1"), twipRect(360, 360, 720, 720));
     label(QStringLiteral("lblName"), twipRect(1200, 360, 1215, 255));
     label(QStringLiteral("lblSize"), twipRect(1200, 720, 1335, 255));
     txtFN = new QLineEdit(this);
@@ -145,14 +149,20 @@ void frmDownload::buildControls()
     Image7 = addHotSpot(twipRect(1560, 3240, 495, 495));
     Image4 = addHotSpot(twipRect(240, 240, 135, 135));
     label(QStringLiteral("lblSeek"), twipRect(2160, 3120, 1335, 255));
-    aicAlphaImage3 = addPicture(this, QStringLiteral(":/pictures/seek_back.png"), twipRect(2280, 3285, 360, 360));
-    aicAlphaImage2 = addPicture(this, QStringLiteral(":/pictures/seek_forward.png"), twipRect(2760, 3285, 360, 360));
-    aicAlphaImage2->installEventFilter(this);
-    aicAlphaImage3->installEventFilter(this);
+    aicAlphaImage3 = image(QStringLiteral("aicAlphaImage3"), twipRect(2280, 3285, 360, 360));
+    aicAlphaImage2 = image(QStringLiteral("aicAlphaImage2"), twipRect(2760, 3285, 360, 360));
 
     connect(CandyButton1, &SkinButton::Click, this, &frmDownload::CandyButton1_Click);
     connect(CandyButton2, &SkinButton::Click, this, &frmDownload::CandyButton2_Click);
     connect(CandyButton3, &SkinButton::Click, this, &QWidget::close);
+    connect(aicAlphaImage2, &SkinImage::Click, this, [this] { seekBy(10); });
+    connect(aicAlphaImage3, &SkinImage::Click, this, [this] { seekBy(-10); });
+}
+
+void frmDownload::seekBy(double seconds)
+{
+    auto &controls = W->controls();
+    controls.setCurrentPosition(controls.currentPosition() + seconds);
 }
 
 bool frmDownload::eventFilter(QObject *watched, QEvent *event)
@@ -169,10 +179,6 @@ bool frmDownload::eventFilter(QObject *watched, QEvent *event)
             controls.fastReverse();
         else if (watched == Image7)
             controls.fastForward();
-        else if (watched == aicAlphaImage2)
-            controls.setCurrentPosition(controls.currentPosition() + 10);
-        else if (watched == aicAlphaImage3)
-            controls.setCurrentPosition(controls.currentPosition() - 10);
     }
     return QWidget::eventFilter(watched, event);
 }

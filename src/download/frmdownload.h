@@ -52,7 +52,8 @@ public:
     controls::SkinButton *CandyButton2 = nullptr;
     controls::SkinButton *CandyButton3 = nullptr;
     QWidget *Image3 = nullptr, *Image4 = nullptr, *Image5 = nullptr, *Image6 = nullptr, *Image7 = nullptr;
-    QLabel *aicAlphaImage2 = nullptr, *aicAlphaImage3 = nullptr;
+    controls::SkinImage *aicAlphaImage1 = nullptr;                           // the window's icon, in grey
+    controls::SkinImage *aicAlphaImage2 = nullptr, *aicAlphaImage3 = nullptr; // seek 10 s forward, back
     platform::TransferControl *Ine = nullptr;
     platform::MediaPlayer *W = nullptr;
     QTimer *Timer1 = nullptr;
@@ -72,6 +73,7 @@ protected:
 
 private:
     void buildControls();
+    void seekBy(double seconds);
     QWidget *addHotSpot(const QRect &geometry);
     controls::WindowDefinition m_definition;
     void setRunning(bool running);

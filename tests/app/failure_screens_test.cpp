@@ -102,3 +102,31 @@ TEST_F(FailureScreens, TheReplaceQuestionSpeaksKorean)
 }
 
 } // namespace
+
+// The icons of the windows are alpha image controls holding the icon file:
+// the panels and the download window are saved with them for a look.
+TEST_F(FailureScreens, PanelsAndDownloadWindowShowTheirIcons)
+{
+    app::frmMain w;
+    w.show();
+    w.ShowError();
+    w.WorkShow();
+    save(&w, "panels-with-icons.png");
+    const auto icons = w.findChildren<controls::SkinImage *>();
+    ASSERT_EQ(icons.size(), 3);
+    for (const controls::SkinImage *icon : icons) {
+        EXPECT_EQ(icon->GetSourceSurface().ImageType(), imaging::PngIcon) << icon->objectName().toStdString();
+        EXPECT_EQ(icon->size(), QSize(48, 48));
+        const QColor disc = icon->faceImage().pixelColor(8, 24);
+        EXPECT_GT(disc.blue(), disc.red() + 40) << icon->objectName().toStdString(); // the blue disc
+    }
+
+    download::frmDownload d;
+    d.show();
+    save(&d, "download-window.png");
+    const QColor grey = d.aicAlphaImage1->faceImage().pixelColor(8, 24);
+    EXPECT_NEAR(grey.red(), grey.blue(), 2);
+    EXPECT_NEAR(grey.green(), grey.blue(), 2);
+    EXPECT_EQ(d.aicAlphaImage2->size(), QSize(24, 24));
+    EXPECT_EQ(d.aicAlphaImage3->size(), QSize(24, 24));
+}

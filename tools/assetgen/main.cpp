@@ -1,8 +1,11 @@
-// Draws the window pictures (JPEG) and icons (PNG) into resources/pictures.
+// Draws the window pictures (JPEG) and the icon files (ICO) into
+// resources/pictures.
 // One look for every window: dark graphite surfaces with a glossy upper half,
 // thin light rims and a cool blue accent, so that white outlined labels and
 // black-to-grey glossy buttons sit well on them.
 //   sorimba-assetgen OUTPUT_DIR
+#include <QBuffer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -11,6 +14,7 @@
 #include <QRadialGradient>
 #include <QtMath>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -261,7 +265,7 @@ void playerBar()
     save(img, "download_player.jpg");
 }
 
-QImage noteIcon(int size, bool grey)
+QImage noteIcon(int size)
 {
     QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
@@ -269,8 +273,8 @@ QImage noteIcon(int size, bool grey)
     p.setRenderHint(QPainter::Antialiasing);
     const qreal s = size / 48.0;
     QRadialGradient disc(QPointF(20 * s, 16 * s), 30 * s);
-    disc.setColorAt(0, grey ? QColor(200, 200, 200) : kAccent.lighter(150));
-    disc.setColorAt(1, grey ? QColor(70, 70, 70) : kAccent.darker(180));
+    disc.setColorAt(0, kAccent.lighter(150));
+    disc.setColorAt(1, kAccent.darker(180));
     p.setPen(QPen(QColor(255, 255, 255, 200), 1.5 * s));
     p.setBrush(disc);
     p.drawEllipse(QRectF(2 * s, 2 * s, 44 * s, 44 * s));
@@ -287,12 +291,13 @@ QImage noteIcon(int size, bool grey)
     return img;
 }
 
-QImage seekIcon(bool forward)
+QImage seekIcon(int size, bool forward)
 {
-    QImage img(24, 24, QImage::Format_ARGB32_Premultiplied);
+    QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 24.0, size / 24.0);
     QLinearGradient g(0, 0, 0, 24);
     g.setColorAt(0, QColor(110, 112, 120));
     g.setColorAt(1, QColor(10, 10, 12));
@@ -308,6 +313,98 @@ QImage seekIcon(bool forward)
         t << QPointF(15, 6) << QPointF(7, 12) << QPointF(15, 18);
     p.drawPolygon(t);
     return img;
+}
+
+// Little-endian writers for the icon file.
+void u16(QByteArray &b, int v) { b.append(char(v & 255)).append(char((v >> 8) & 255)); }
+void u32(QByteArray &b, quint32 v)
+{
+    u16(b, int(v & 0xFFFF));
+    u16(b, int(v >> 16));
+}
+
+// A bitmap entry: the header (height doubled for the mask), the palette for
+// 8 bits, the colour rows and the AND mask (set = transparent), rows
+// bottom-up and padded to 4 bytes.
+QByteArray bitmapEntry(const QImage &picture, int bits)
+{
+    const QImage img = picture.convertToFormat(QImage::Format_ARGB32);
+    const int w = img.width(), h = img.height();
+    QByteArray b;
+    u32(b, 40), u32(b, quint32(w)), u32(b, quint32(h * 2)), u16(b, 1), u16(b, bits);
+    u32(b, 0), u32(b, 0), u32(b, 0), u32(b, 0), u32(b, bits == 8 ? 256 : 0), u32(b, 0);
+    if (bits == 8) {
+        // Palette colours of the picture over black (black shows under the mask).
+        QImage over(w, h, QImage::Format_RGB32);
+        over.fill(Qt::black);
+        QPainter(&over).drawImage(0, 0, img);
+        const QImage indexed = over.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::PreferDither);
+        QList<QRgb> table = indexed.colorTable();
+        for (int i = 0; i < 256; ++i) {
+            const QRgb c = i < table.size() ? table[i] : 0;
+            b.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c))).append('\0');
+        }
+        const int stride = (w + 3) & ~3;
+        for (int y = h - 1; y >= 0; --y) {
+            QByteArray row(stride, '\0');
+            for (int x = 0; x < w; ++x)
+                row[x] = char(indexed.pixelIndex(x, y));
+            b.append(row);
+        }
+    } else {
+        for (int y = h - 1; y >= 0; --y)
+            for (int x = 0; x < w; ++x) {
+                const QRgb c = img.pixel(x, y);
+                b.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c))).append(char(qAlpha(c)));
+            }
+    }
+    const int maskStride = ((w + 31) / 32) * 4;
+    for (int y = h - 1; y >= 0; --y) {
+        QByteArray row(maskStride, '\0');
+        for (int x = 0; x < w; ++x)
+            if (qAlpha(img.pixel(x, y)) < 128)
+                row[x / 8] = char(row[x / 8] | (0x80 >> (x % 8)));
+        b.append(row);
+    }
+    return b;
+}
+
+// An icon file with eight images: 16, 24, 32 and 48 pixels, each at 8 bits
+// with a palette and at 32 bits with alpha; the 48-pixel 32-bit image is a
+// PNG entry.
+void saveIcon(const std::function<QImage(int)> &draw, const QString &name)
+{
+    struct Entry {
+        int size, bits;
+        QByteArray data;
+    };
+    QList<Entry> entries;
+    for (int size : {16, 24, 32, 48}) {
+        const QImage img = draw(size);
+        entries.append({size, 8, bitmapEntry(img, 8)});
+        if (size == 48) {
+            QByteArray png;
+            QBuffer buf(&png);
+            buf.open(QIODevice::WriteOnly);
+            img.convertToFormat(QImage::Format_ARGB32).save(&buf, "PNG");
+            entries.append({size, 32, png});
+        } else {
+            entries.append({size, 32, bitmapEntry(img, 32)});
+        }
+    }
+    QByteArray file;
+    u16(file, 0), u16(file, 1), u16(file, int(entries.size()));
+    quint32 offset = 6 + 16 * quint32(entries.size());
+    for (const Entry &e : entries) {
+        file.append(char(e.size)).append(char(e.size)).append('\0').append('\0');
+        u16(file, 1), u16(file, e.bits), u32(file, quint32(e.data.size())), u32(file, offset);
+        offset += quint32(e.data.size());
+    }
+    for (const Entry &e : entries)
+        file.append(e.data);
+    QFile out(g_out + '/' + name);
+    if (!out.open(QIODevice::WriteOnly) || out.write(file) != file.size())
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(out.fileName()));
 }
 
 } // namespace
@@ -333,9 +430,8 @@ int main(int argc, char **argv)
     digits();
     downloadBackground();
     playerBar();
-    save(noteIcon(48, false), "icon.png");
-    save(noteIcon(48, true), "icon_grey.png");
-    save(seekIcon(false), "seek_back.png");
-    save(seekIcon(true), "seek_forward.png");
+    saveIcon([](int size) { return noteIcon(size); }, "note.ico");
+    saveIcon([](int size) { return seekIcon(size, false); }, "seek_back.ico");
+    saveIcon([](int size) { return seekIcon(size, true); }, "seek_forward.ico");
     return 0;
 }

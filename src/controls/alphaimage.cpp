@@ -1,5 +1,6 @@
 #include "controls/alphaimage.h"
 
+#include "controls/input.h"
 #include "controls/syscolors.h"
 
 #include <QCoreApplication>
@@ -22,35 +23,12 @@ namespace {
 constexpr std::uint32_t kDefaultMaskColor = 0x8000000Fu;
 constexpr std::uint32_t kDefaultShadowColor = 0x404040;
 
-// Round half to even into 32 bits.
-int roundEven(double v) { return int(std::nearbyint(v)); }
-
 // A negative (top bit) colour names a system colour; others pass unchanged.
 std::uint32_t ResolveColor(std::uint32_t c) { return isSystemColour(c) ? translateColour(c) : c; }
 
 bool isPlaceholderOrEmpty(int type)
 {
     return type == imaging::NoImage || type == imaging::Blank || type == imaging::Checkerboard;
-}
-
-int mouseButton(Qt::MouseButton b)
-{
-    switch (b) {
-    case Qt::LeftButton: return 1;
-    case Qt::RightButton: return 2;
-    case Qt::MiddleButton: return 4;
-    default: return 0;
-    }
-}
-
-int buttonsOf(Qt::MouseButtons bs)
-{
-    return (bs & Qt::LeftButton ? 1 : 0) | (bs & Qt::RightButton ? 2 : 0) | (bs & Qt::MiddleButton ? 4 : 0);
-}
-
-int shiftOf(Qt::KeyboardModifiers m)
-{
-    return (m & Qt::ShiftModifier ? 1 : 0) | (m & Qt::ControlModifier ? 2 : 0) | (m & Qt::AltModifier ? 4 : 0);
 }
 
 } // namespace
@@ -1238,19 +1216,19 @@ void aicAlphaImage::mousePressEvent(QMouseEvent *e)
 {
     if (routeMouse(e))
         return;
-    const int b = mouseButton(e->button());
+    const int b = mouseButtonCode(e->button());
     m_buttons |= b;
-    emit MouseDown(b, shiftOf(e->modifiers()), toContainerX(e->position().x()), toContainerY(e->position().y()));
+    emit MouseDown(b, shiftCode(e->modifiers()), toContainerX(e->position().x()), toContainerY(e->position().y()));
 }
 
 void aicAlphaImage::mouseReleaseEvent(QMouseEvent *e)
 {
     if (routeMouse(e))
         return;
-    const int b = mouseButton(e->button());
+    const int b = mouseButtonCode(e->button());
     const bool pressed = (m_buttons & b) != 0;
     m_buttons = (m_buttons & 0x0F & ~b) | (pressed ? (b << 4) : 0);
-    emit MouseUp(b, shiftOf(e->modifiers()), toContainerX(e->position().x()), toContainerY(e->position().y()));
+    emit MouseUp(b, shiftCode(e->modifiers()), toContainerX(e->position().x()), toContainerY(e->position().y()));
     if (pressed && rect().contains(e->position().toPoint()))
         emit Click(m_buttons >> 4);
 }
@@ -1259,7 +1237,7 @@ void aicAlphaImage::mouseDoubleClickEvent(QMouseEvent *e)
 {
     if (routeMouse(e))
         return;
-    m_buttons |= mouseButton(e->button());
+    m_buttons |= mouseButtonCode(e->button());
     emit DblClick(m_buttons >> 4);
 }
 
@@ -1270,7 +1248,7 @@ void aicAlphaImage::mouseMoveEvent(QMouseEvent *e)
     const bool held = e->buttons() != Qt::NoButton;
     if (HitTestQuery(e->position().x(), e->position().y(), 0) != 3 && !held)
         return;
-    emit MouseMove(buttonsOf(e->buttons()), shiftOf(e->modifiers()), toContainerX(e->position().x()),
+    emit MouseMove(mouseButtonsMask(e->buttons()), shiftCode(e->modifiers()), toContainerX(e->position().x()),
                    toContainerY(e->position().y()));
 }
 
@@ -1278,7 +1256,7 @@ void aicAlphaImage::enterEvent(QEnterEvent *e) { HitTestQuery(e->position().x(),
 
 void aicAlphaImage::keyPressEvent(QKeyEvent *e)
 {
-    int code = e->key(), shift = shiftOf(e->modifiers());
+    int code = e->key(), shift = shiftCode(e->modifiers());
     emit KeyDown(code, shift);
     if (!e->text().isEmpty()) {
         int ascii = e->text().at(0).unicode();
@@ -1286,14 +1264,14 @@ void aicAlphaImage::keyPressEvent(QKeyEvent *e)
     }
 }
 
-void aicAlphaImage::keyReleaseEvent(QKeyEvent *e) { emit KeyUp(e->key(), shiftOf(e->modifiers())); }
+void aicAlphaImage::keyReleaseEvent(QKeyEvent *e) { emit KeyUp(e->key(), shiftCode(e->modifiers())); }
 
 void aicAlphaImage::dragEnterEvent(QDragEnterEvent *e)
 {
     platform::DataObject data = platform::DataObject::fromMimeData(*e->mimeData());
     int effect = int(e->proposedAction());
     const QPointF pos = e->position();
-    emit OLEDragOver(&data, effect, buttonsOf(e->buttons()), shiftOf(e->modifiers()), toContainerX(pos.x()),
+    emit OLEDragOver(&data, effect, mouseButtonsMask(e->buttons()), shiftCode(e->modifiers()), toContainerX(pos.x()),
                      toContainerY(pos.y()), 0);
     e->acceptProposedAction();
 }
@@ -1303,7 +1281,7 @@ void aicAlphaImage::dragMoveEvent(QDragMoveEvent *e)
     platform::DataObject data = platform::DataObject::fromMimeData(*e->mimeData());
     int effect = int(e->proposedAction());
     const QPointF pos = e->position();
-    emit OLEDragOver(&data, effect, buttonsOf(e->buttons()), shiftOf(e->modifiers()), toContainerX(pos.x()),
+    emit OLEDragOver(&data, effect, mouseButtonsMask(e->buttons()), shiftCode(e->modifiers()), toContainerX(pos.x()),
                      toContainerY(pos.y()), 2);
     e->acceptProposedAction();
 }
@@ -1314,7 +1292,7 @@ void aicAlphaImage::dropEvent(QDropEvent *e)
     m_image.GetDroppedFileNames(&data);
     int effect = int(e->proposedAction());
     const QPointF pos = e->position();
-    emit OLEDragDrop(&data, effect, buttonsOf(e->buttons()), shiftOf(e->modifiers()), toContainerX(pos.x()),
+    emit OLEDragDrop(&data, effect, mouseButtonsMask(e->buttons()), shiftCode(e->modifiers()), toContainerX(pos.x()),
                      toContainerY(pos.y()));
     e->acceptProposedAction();
 }

@@ -48,6 +48,8 @@ void frmMain::openDownloadWindow(const QString &address)
     if (!window) {
         window = new download::frmDownload(this);
         m_download = window;
+        // It first opens centred over the main window; later the user's place is kept.
+        window->move(frameGeometry().center() - window->rect().center());
     }
     window->show();
     window->raise();

@@ -94,6 +94,9 @@ TEST_F(PostTest, MusicAddressesReachTheDownloadWindow)
         EXPECT_TRUE(downloadWindow()->isVisible());
         EXPECT_FALSE(w.picError->isVisibleTo(&w));
     }
+    // The window opened centred over the main window, not at the screen's corner.
+    const QPoint offset = downloadWindow()->geometry().center() - w.geometry().center();
+    EXPECT_LE(offset.manhattanLength(), 40) << offset.x() << ", " << offset.y();
 }
 
 TEST_F(PostTest, PostsWithoutMusicShowTheErrorPanel)

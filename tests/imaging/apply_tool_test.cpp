@@ -2,9 +2,9 @@
 // surface line, the pixel dump and BMP output, failures and usage. Skipped when
 // the tool has not been built.
 #include "png_fixture.h"
+#include "tool_runner.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -12,22 +12,9 @@ using namespace pngtest;
 
 namespace {
 
-struct ApplyRun {
-    int status = -1;
-    QString out, err;
-};
-
-ApplyRun runApply(const QStringList &args)
+tooltest::ToolRun runApply(const QStringList &args)
 {
-    QProcess p;
-    p.start(QString::fromUtf8(SORIMBA_BINARY_DIR) + "/tools/sorimba-image", QStringList{"apply"} + args);
-    ApplyRun r;
-    if (!p.waitForFinished(30000))
-        return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return tooltest::runTool(QStringList{"apply"} + args);
 }
 
 QString writePng(const QTemporaryDir &dir, const QString &name, const Bytes &png)
@@ -81,7 +68,7 @@ TEST(ApplyTool, OperationsRunInOrder)
         {"render=1x1:100:2", "size=1x1 type=10 alpha=0\n", QByteArray::fromHex("545454ff")},
     };
     for (const Case &c : cases) {
-        const ApplyRun r = runApply({input, c.ops, "--raw", raw});
+        const tooltest::ToolRun r = runApply({input, c.ops, "--raw", raw});
         EXPECT_EQ(r.status, 0) << c.ops.toStdString() << ": " << r.err.toStdString();
         EXPECT_EQ(r.out, c.line) << c.ops.toStdString();
         if (!c.pixels.isEmpty()) {
@@ -105,7 +92,7 @@ TEST(ApplyTool, FailuresAndUsage)
     ASSERT_TRUE(dir.isValid());
     const QString clear = writePng(dir, "clear.png", simplePng(1, 1, 8, 6, {{0, 0, 0, 0}}));
     // Trimming a fully transparent image fails: status 1, the operation named.
-    const ApplyRun trim = runApply({clear, "invert,trim"});
+    const tooltest::ToolRun trim = runApply({clear, "invert,trim"});
     EXPECT_EQ(trim.status, 1);
     EXPECT_TRUE(trim.out.isEmpty());
     EXPECT_TRUE(trim.err.contains("trim")) << trim.err.toStdString();

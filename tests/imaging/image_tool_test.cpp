@@ -1,34 +1,13 @@
 // The sorimba-image tool on icons, GIF and bitmaps: decode with the icon
 // entry options, and the info listing of an icon directory.
 #include "formats_fixture.h"
+#include "tool_runner.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace fmttest;
-
-namespace {
-
-struct ToolResult {
-    int status = -1;
-    QString out, err;
-};
-
-ToolResult tool(const QStringList &args)
-{
-    QProcess p;
-    p.start(QString::fromUtf8(SORIMBA_BINARY_DIR) + "/tools/sorimba-image", args);
-    ToolResult r;
-    if (!p.waitForFinished(30000))
-        return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
-} // namespace
+using namespace tooltest;
 
 TEST(ImageTool, DecodesEveryFormatAndListsIcons)
 {
@@ -46,29 +25,29 @@ TEST(ImageTool, DecodesEveryFormatAndListsIcons)
     ASSERT_TRUE(writeFile(bmp, bmp32(4, 4, std::vector<std::uint32_t>(16, 0x80402010))));
 
     // Defaults: 32 x 32 at 32 bits.
-    ToolResult r = tool({"decode", ico});
+    ToolRun r = runTool({"decode", ico});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, "size=32x32 type=8 alpha=1\n");
-    r = tool({"decode", ico, "--icon", "16x16", "--depth", "8", "--raw", dir.filePath("o.raw")});
+    r = runTool({"decode", ico, "--icon", "16x16", "--depth", "8", "--raw", dir.filePath("o.raw")});
     EXPECT_EQ(r.out, "size=16x16 type=3 alpha=0\n");
     EXPECT_EQ(QFileInfo(dir.filePath("o.raw")).size(), 16 * 16 * 4);
-    r = tool({"decode", ico, "--icon", "40x40", "--depth", "24"});
+    r = runTool({"decode", ico, "--icon", "40x40", "--depth", "24"});
     EXPECT_EQ(r.out, "size=40x40 type=11 alpha=0\n");
-    r = tool({"decode", bmp});
+    r = runTool({"decode", bmp});
     EXPECT_EQ(r.out, "size=4x4 type=7 alpha=1\n");
 
-    r = tool({"info", ico});
+    r = runTool({"info", ico});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "entry=1 size=16x16 bits=8 png=0\n"
                      "entry=2 size=32x32 bits=32 png=0\n"
                      "entry=3 size=40x40 bits=24 png=1\n");
-    r = tool({"info", bmp});
+    r = runTool({"info", bmp});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.isEmpty());
     EXPECT_EQ(r.err.count('\n'), 1);
 
-    EXPECT_EQ(tool({"decode", ico, "--icon", "16"}).status, 2);
-    EXPECT_EQ(tool({"decode", ico, "--depth"}).status, 2);
-    EXPECT_EQ(tool({"info", ico, "extra"}).status, 2);
-    EXPECT_EQ(tool({"info", dir.filePath("missing")}).status, 1);
+    EXPECT_EQ(runTool({"decode", ico, "--icon", "16"}).status, 2);
+    EXPECT_EQ(runTool({"decode", ico, "--depth"}).status, 2);
+    EXPECT_EQ(runTool({"info", ico, "extra"}).status, 2);
+    EXPECT_EQ(runTool({"info", dir.filePath("missing")}).status, 1);
 }

@@ -2,35 +2,16 @@
 // existing output is replaced, failures and usage errors have their statuses.
 // Skipped when the tool has not been built (test-only builds).
 #include "png_writer_fixture.h"
+#include "tool_runner.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace pngwritetest;
+using namespace tooltest;
 
 namespace {
-
-struct ToolRun {
-    int status = -1;
-    QString out, err;
-};
-
-QString toolPath() { return QString::fromUtf8(SORIMBA_BINARY_DIR) + "/tools/sorimba-image"; }
-
-ToolRun runTool(const QStringList &args)
-{
-    QProcess p;
-    p.start(toolPath(), args);
-    ToolRun r;
-    if (!p.waitForFinished(30000))
-        return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 bool writeFile(const QString &path, const Bytes &bytes)
 {

@@ -1,37 +1,16 @@
 // The sorimba-image tool's decode command: its output line, raw pixel dump and exit
 // statuses. Skipped when the tool has not been built (test-only builds).
 #include "png_fixture.h"
+#include "tool_runner.h"
 
 #include "support/testdata.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace pngtest;
-
-namespace {
-
-struct ToolRun {
-    int status = -1;
-    QString out, err;
-};
-
-ToolRun runTool(const QStringList &args)
-{
-    QProcess p;
-    p.start(QString::fromUtf8(SORIMBA_BINARY_DIR) + "/tools/sorimba-image", args);
-    ToolRun r;
-    if (!p.waitForFinished(30000))
-        return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
-} // namespace
+using namespace tooltest;
 
 TEST(PngTool, DecodePrintsTheSurfaceAndDumpsTopDownPixels)
 {

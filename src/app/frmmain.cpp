@@ -111,10 +111,12 @@ void frmMain::buildControls()
     imgB->setGeometry(twipRect(3960, 3960, 390, 780));
     cmdNext = addButton(this, QStringLiteral("cmdNext"), twipRect(4440, 3960, 1215, 495));
     capTime = addLabel(this, QStringLiteral("capTime"), twipRect(5760, 4320, 4575, 255));
-    addPicture(this, QStringLiteral(":/pictures/main_deco1.jpg"), twipRect(2240, 4440, 1305, 300));
-    addPicture(this, QStringLiteral(":/pictures/main_deco2.jpg"), twipRect(4400, 4440, 1305, 300));
-    addPicture(this, QStringLiteral(":/pictures/main_deco3.jpg"), twipRect(720, 4680, 8580, 1200));
-    addPicture(this, QStringLiteral(":/pictures/main_deco4.jpg"), twipRect(690, 5280, 8775, 435));
+    // The lower decorations overlap the page buttons and digits by a few
+    // pixels; they lie under them, so no button or digit is cut.
+    const QRect decorations[] = {twipRect(2240, 4440, 1305, 300), twipRect(4400, 4440, 1305, 300),
+                                 twipRect(720, 4680, 8580, 1200), twipRect(690, 5280, 8775, 435)};
+    for (int i = 3; i >= 0; --i)
+        addPicture(this, QStringLiteral(":/pictures/main_deco%1.jpg").arg(i + 1), decorations[i])->lower();
 
     W = new platform::PageHost(this);
     Ine = new platform::TransferControl(this);

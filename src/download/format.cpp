@@ -1,5 +1,7 @@
 #include "download/format.h"
 
+#include "controls/contrast.h"
+
 #include <cmath>
 #include <limits>
 
@@ -64,6 +66,7 @@ std::optional<BitRateRating> rateBitRate(double bitsPerSecond)
         if (r.kbps <= row.upTo) {
             r.caption = QString::number(r.kbps) + QStringLiteral("kb/s [") + QString::fromUtf8(row.text);
             r.color = QColor(row.red, row.green, row.blue);
+            r.outline = controls::contrastingOutline(r.color);
             break;
         }
     }

@@ -23,6 +23,7 @@ struct BitRateRating {
     qint32 kbps = 0;   // bit rate / 1024, rounded, halves to even
     QString caption;   // e.g. "128kb/s [조금좋음]"
     QColor color;      // the caption's text colour
+    QColor outline;    // black or white, whichever the text colour stands out against
 };
 
 // The rating of a stream's bit rate (bits per second); nothing when kbps does

@@ -332,6 +332,9 @@ void frmDownload::W_StatusChange()
         Caption5->setCaption(rating->caption);
         const QColor c = rating->color;
         Caption5->setCaptionINColor(controls::rgbRef(c.red(), c.green(), c.blue()));
+        // Dark blue and white ratings both stay readable on the slate body.
+        const QColor o = rating->outline;
+        Caption5->setCaptionOUTColor(controls::rgbRef(o.red(), o.green(), o.blue()));
     }
 }
 

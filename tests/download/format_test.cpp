@@ -1,4 +1,5 @@
 // The player labels' texts: duration and bit-rate rating.
+#include "controls/contrast.h"
 #include "download/format.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,8 @@ TEST(DownloadFormat, BitRateRatingsAtEveryBoundary)
         EXPECT_EQ(r->kbps, c.kbps);
         EXPECT_EQ(r->caption, QString::number(c.kbps) + QStringLiteral("kb/s [") + QString::fromUtf8(c.rating) + ']');
         EXPECT_EQ(r->color, QColor(c.r, c.g, c.b)) << c.kbps;
+        // Whatever lies behind the label, the text reads against its outline.
+        EXPECT_GE(controls::contrastRatio(r->color, r->outline), 4.5) << c.kbps;
     }
     const auto r = download::rateBitRate(131072);
     ASSERT_TRUE(r);

@@ -32,13 +32,12 @@ void save(const QImage &img, const QString &name)
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
 }
 
-// A dark glossy panel: vertical graphite gradient, a soft highlight over the
+// A dark glossy shape: vertical graphite gradient, a soft highlight over the
 // upper half, a faint accent glow and a light rim.
-void glossyPanel(QPainter &p, const QRectF &r, qreal radius, const QColor &top = kGraphite,
+void glossyShape(QPainter &p, const QPainterPath &shape, const QColor &top = kGraphite,
                  const QColor &bottom = kDeep, qreal glowX = 0.85)
 {
-    QPainterPath shape;
-    shape.addRoundedRect(r, radius, radius);
+    const QRectF r = shape.boundingRect();
     QLinearGradient base(r.topLeft(), r.bottomLeft());
     base.setColorAt(0, top);
     base.setColorAt(1, bottom);
@@ -59,6 +58,31 @@ void glossyPanel(QPainter &p, const QRectF &r, qreal radius, const QColor &top =
     p.restore();
     p.setPen(QPen(QColor(255, 255, 255, 70), 1));
     p.drawPath(shape.translated(0.5, 0.5));
+}
+
+void glossyPanel(QPainter &p, const QRectF &r, qreal radius, const QColor &top = kGraphite,
+                 const QColor &bottom = kDeep, qreal glowX = 0.85)
+{
+    QPainterPath shape;
+    shape.addRoundedRect(r, radius, radius);
+    glossyShape(p, shape, top, bottom, glowX);
+}
+
+// A rectangle whose top and bottom corners have their own radii (0: square).
+QPainterPath plate(const QRectF &r, qreal topRadius, qreal bottomRadius)
+{
+    QPainterPath path;
+    path.moveTo(r.left() + topRadius, r.top());
+    path.lineTo(r.right() - topRadius, r.top());
+    path.quadTo(r.right(), r.top(), r.right(), r.top() + topRadius);
+    path.lineTo(r.right(), r.bottom() - bottomRadius);
+    path.quadTo(r.right(), r.bottom(), r.right() - bottomRadius, r.bottom());
+    path.lineTo(r.left() + bottomRadius, r.bottom());
+    path.quadTo(r.left(), r.bottom(), r.left(), r.bottom() - bottomRadius);
+    path.lineTo(r.left(), r.top() + topRadius);
+    path.quadTo(r.left(), r.top(), r.left() + topRadius, r.top());
+    path.closeSubpath();
+    return path;
 }
 
 QImage canvas(int w, int h, const QColor &fill = Qt::white)
@@ -87,32 +111,101 @@ void equalizer(QPainter &p, const QRectF &area, int bars, unsigned rngState)
     }
 }
 
-void header()
+// The pictures of a window that touch or overlap are cut from one drawing of
+// the whole client area, so every seam matches and what lies past the client
+// area or outside a plate is the window's white.
+void crop(const QImage &scene, const QRect &r, const QString &name)
 {
-    QImage img = canvas(687, 93);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    glossyPanel(p, QRectF(0, 0, 687, 93), 8);
-    equalizer(p, QRectF(585, 14, 92, 64), 14, 7);
-    // Soft light streaks behind the title area.
-    p.setPen(Qt::NoPen);
-    for (int i = 0; i < 5; ++i) {
-        QColor c(255, 255, 255, 10 + i * 3);
-        p.setBrush(c);
-        p.drawEllipse(QPointF(300 + i * 40, -40), 220 - i * 30, 70);
-    }
-    save(img, "main_header.jpg");
+    QImage part(r.size(), QImage::Format_RGB32);
+    part.fill(Qt::white);
+    QPainter p(&part);
+    p.drawImage(QPoint(0, 0), scene, r);
+    p.end();
+    save(part, name);
 }
 
-void band()
+// Main window, 697 x 387: the header with the band under it, and the lower
+// console (a plate with a waveform over a footer strip) with the soft shadows
+// under the page buttons.
+void mainWindow()
 {
-    QImage img = canvas(677, 37);
-    QPainter p(&img);
+    QImage scene = canvas(720, 420);
+    QPainter p(&scene);
     p.setRenderHint(QPainter::Antialiasing);
-    glossyPanel(p, QRectF(0, 0, 677, 37), 4, QColor(36, 38, 44), QColor(10, 10, 12), 0.6);
+
+    // Header and the band that continues it under the lists.
+    QPainterPath bandShape = plate(QRectF(10, 93, 677, 37), 0, 6);
+    QLinearGradient bandFill(0, 93, 0, 130);
+    bandFill.setColorAt(0, QColor(16, 16, 20));
+    bandFill.setColorAt(1, QColor(28, 30, 36));
+    p.fillPath(bandShape, bandFill);
+    p.setPen(QPen(QColor(255, 255, 255, 60), 1));
+    p.drawPath(bandShape.translated(0.5, 0.5));
     p.setPen(QPen(kAccent, 1));
-    p.drawLine(QPointF(8, 35.5), QPointF(669, 35.5));
-    save(img, "main_band.jpg");
+    p.drawLine(QPointF(18, 128.5), QPointF(679, 128.5));
+    QPainterPath headerShape;
+    headerShape.addRoundedRect(QRectF(8, 8, 687, 93), 8, 8);
+    glossyShape(p, headerShape);
+    equalizer(p, QRectF(593, 22, 92, 64), 14, 7);
+    p.save();
+    p.setClipPath(headerShape);
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < 5; ++i) {
+        p.setBrush(QColor(255, 255, 255, 10 + i * 3));
+        p.drawEllipse(QPointF(308 + i * 40, -32), 220 - i * 30, 70);
+    }
+    p.restore();
+
+    // Soft shadows under the two page buttons (264..297).
+    for (const qreal cx : {192.5, 336.5}) {
+        QRadialGradient shadow(QPointF(cx, 298), 40);
+        shadow.setColorAt(0, QColor(0, 0, 0, 70));
+        shadow.setColorAt(1, QColor(0, 0, 0, 0));
+        p.save();
+        p.translate(cx, 298);
+        p.scale(1, 0.2);
+        p.translate(-cx, -298);
+        p.setPen(Qt::NoPen);
+        p.setBrush(shadow);
+        p.drawEllipse(QPointF(cx, 298), 40, 40);
+        p.restore();
+    }
+
+    // The console: its plate ends with the footer strip, above the client
+    // area's bottom edge.
+    const QPainterPath console = plate(QRectF(48, 318, 572, 63), 10, 8);
+    glossyShape(p, console, QColor(40, 42, 50), QColor(6, 6, 8), 0.5);
+    QPainterPath wave;
+    for (int x = 60; x <= 608; ++x) {
+        const qreal y = 334 + 9 * std::sin(x * 0.045) * std::cos(x * 0.011);
+        x == 60 ? wave.moveTo(x, y) : wave.lineTo(x, y);
+    }
+    QColor a = kAccent;
+    a.setAlpha(150);
+    p.setPen(QPen(a, 1.6));
+    p.drawPath(wave);
+    p.save();
+    p.setClipPath(console);
+    QLinearGradient strip(0, 352, 0, 381);
+    strip.setColorAt(0, QColor(34, 36, 42));
+    strip.setColorAt(1, QColor(12, 12, 14));
+    p.fillRect(QRectF(48, 352, 572, 29), strip);
+    p.restore();
+    p.setPen(QPen(QColor(255, 255, 255, 50), 1));
+    p.drawLine(QPointF(49, 352.5), QPointF(619, 352.5));
+    p.setPen(QPen(QColor(255, 255, 255, 70), 1));
+    p.drawPath(console.translated(0.5, 0.5));
+    p.setPen(QColor(200, 205, 215));
+    p.setFont(QFont("DejaVu Sans", 7));
+    p.drawText(QRectF(48, 352, 572, 29), Qt::AlignCenter, "SORIMBA 2  ·  chart  ·  search  ·  listen  ·  save");
+    p.end();
+
+    crop(scene, QRect(8, 8, 687, 93), "main_header.jpg");
+    crop(scene, QRect(10, 93, 677, 37), "main_band.jpg");
+    crop(scene, QRect(149, 296, 87, 20), "main_deco1.jpg");
+    crop(scene, QRect(293, 296, 87, 20), "main_deco2.jpg");
+    crop(scene, QRect(48, 312, 572, 80), "main_deco3.jpg");
+    crop(scene, QRect(46, 352, 585, 29), "main_deco4.jpg");
 }
 
 void listBackground(int w, int h, const char *name, qreal glowX)
@@ -137,84 +230,41 @@ void listBackground(int w, int h, const char *name, qreal glowX)
     save(img, name);
 }
 
-void pill(int w, int h, const char *name)
-{
-    QImage img = canvas(w, h);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    glossyPanel(p, QRectF(1, 2, w - 2, h - 4), (h - 4) / 2.0, QColor(60, 62, 70), QColor(8, 8, 10), 0.5);
-    save(img, name);
-}
-
-void stage()
-{
-    QImage img = canvas(572, 80);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    glossyPanel(p, QRectF(0, 0, 572, 80), 10, QColor(40, 42, 50), QColor(6, 6, 8), 0.5);
-    // A waveform across the stage.
-    QPainterPath wave;
-    for (int x = 12; x <= 560; ++x) {
-        const qreal y = 22 + 10 * std::sin(x * 0.045) * std::cos(x * 0.011);
-        x == 12 ? wave.moveTo(x, y) : wave.lineTo(x, y);
-    }
-    QColor a = kAccent;
-    a.setAlpha(150);
-    p.setPen(QPen(a, 1.6));
-    p.drawPath(wave);
-    save(img, "main_deco3.jpg");
-}
-
-void footer()
-{
-    QImage img = canvas(585, 29);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    glossyPanel(p, QRectF(0, 0, 585, 29), 6, QColor(52, 54, 62), QColor(12, 12, 14), 0.5);
-    p.setPen(QColor(200, 205, 215));
-    QFont f("DejaVu Sans", 7);
-    p.setFont(f);
-    p.drawText(QRectF(0, 0, 585, 29), Qt::AlignCenter, "SORIMBA 2  ·  chart  ·  search  ·  listen  ·  save");
-    save(img, "main_deco4.jpg");
-}
-
+// The panels slide over lists, buttons and the header: a square outer edge
+// leaves no corner that could show the wrong colour behind it.
 void panel(int w, int h, const char *name, const QColor &accentLine)
 {
     QImage img = canvas(w, h);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    glossyPanel(p, QRectF(0, 0, w, h), 10, QColor(54, 56, 64), QColor(12, 12, 16), 0.9);
+    QPainterPath outer;
+    outer.addRect(QRectF(0, 0, w, h));
+    glossyShape(p, outer, QColor(54, 56, 64), QColor(12, 12, 16), 0.9);
+    p.setPen(QPen(QColor(0, 0, 0), 1));
+    p.drawRect(QRectF(0.5, 0.5, w - 1, h - 1));
+    p.setPen(QPen(QColor(255, 255, 255, 60), 1));
+    p.drawRoundedRect(QRectF(3.5, 3.5, w - 7, h - 7), 7, 7);
     p.setPen(QPen(accentLine, 2));
-    p.drawLine(QPointF(14, h - 6), QPointF(w - 14, h - 6));
+    p.drawLine(QPointF(14, h - 8), QPointF(w - 14, h - 8));
     save(img, name);
 }
 
 void digits()
 {
     for (int d = 0; d < 10; ++d) {
-        QImage img = canvas(26, 52, QColor(192, 192, 192)); // silver is the mask colour
+        // White around the tile, like the window behind it: JPEG blurs a
+        // silver mask colour into a grey fringe.
+        QImage img = canvas(26, 52);
         QPainter p(&img);
         p.setRenderHint(QPainter::Antialiasing);
-        glossyPanel(p, QRectF(1, 1, 24, 50), 5, QColor(70, 72, 80), QColor(4, 4, 6), 0.5);
+        // The tile ends above row 47, where the console begins.
+        glossyPanel(p, QRectF(1, 1, 24, 45), 5, QColor(70, 72, 80), QColor(4, 4, 6), 0.5);
         QFont f("DejaVu Sans", 22, QFont::Bold);
         p.setFont(f);
         p.setPen(QColor(235, 240, 250));
-        p.drawText(QRectF(0, 2, 26, 48), Qt::AlignCenter, QString::number(d));
+        p.drawText(QRectF(0, 1, 26, 45), Qt::AlignCenter, QString::number(d));
         save(img, QString("digit%1.jpg").arg(d).toLatin1().constData());
     }
-}
-
-void downloadBackground()
-{
-    QImage img = canvas(470, 269);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    glossyPanel(p, QRectF(0, 0, 470, 269), 10, QColor(50, 52, 60), QColor(10, 10, 13), 0.85);
-    // Separators under the name/size rows and above the path row.
-    p.setPen(QPen(QColor(255, 255, 255, 150), 1));
-    p.drawLine(QPointF(16, 74.5), QPointF(454, 74.5));
-    p.drawLine(QPointF(16, 176.5), QPointF(454, 176.5));
-    save(img, "download_back.jpg");
 }
 
 void playerButton(QPainter &p, const QRectF &r, int kind)
@@ -250,19 +300,33 @@ void playerButton(QPainter &p, const QRectF &r, int kind)
     }
 }
 
-void playerBar()
+// Download window, 481 x 288: the body and, inside it, the player dock under
+// the seek label and the player buttons; the bar picture reaches past the
+// client area and shows the window's white there.
+void downloadWindow()
 {
-    QImage img = canvas(533, 78);
-    QPainter p(&img);
+    QImage scene = canvas(560, 310);
+    QPainter p(&scene);
     p.setRenderHint(QPainter::Antialiasing);
-    glossyPanel(p, QRectF(0, 0, 533, 78), 10, QColor(44, 46, 54), QColor(6, 6, 8), 0.2);
-    // Buttons under the invisible hot spots (bar origin 13, 216 in the window).
-    playerButton(p, QRectF(11, 0, 33, 33), 0);
-    playerButton(p, QRectF(43, 4, 25, 25), 1);
-    playerButton(p, QRectF(67, 4, 25, 25), 2);
-    playerButton(p, QRectF(91, 0, 33, 33), 3);
-    equalizer(p, QRectF(300, 8, 200, 24), 30, 3);
-    save(img, "download_player.jpg");
+    glossyPanel(p, QRectF(8, 8, 470, 269), 10, QColor(50, 52, 60), QColor(10, 10, 13), 0.85);
+    // Separators under the name and size rows and above the path row.
+    p.setPen(QPen(QColor(255, 255, 255, 150), 1));
+    p.drawLine(QPointF(24, 78.5), QPointF(462, 78.5));
+    p.drawLine(QPointF(24, 179.5), QPointF(462, 179.5));
+
+    QPainterPath dock;
+    dock.addRoundedRect(QRectF(14, 203, 458, 68), 7, 7);
+    glossyShape(p, dock, QColor(44, 46, 54), QColor(6, 6, 8), 0.2);
+    // Buttons under the invisible hot spots.
+    playerButton(p, QRectF(24, 216, 33, 33), 0);
+    playerButton(p, QRectF(56, 220, 25, 25), 1);
+    playerButton(p, QRectF(80, 220, 25, 25), 2);
+    playerButton(p, QRectF(104, 216, 33, 33), 3);
+    equalizer(p, QRectF(300, 222, 160, 24), 24, 3);
+    p.end();
+
+    crop(scene, QRect(8, 8, 470, 269), "download_back.jpg");
+    crop(scene, QRect(13, 216, 533, 78), "download_player.jpg");
 }
 
 QImage noteIcon(int size)
@@ -417,19 +481,13 @@ int main(int argc, char **argv)
         return 2;
     }
     g_out = QString::fromLocal8Bit(argv[1]);
-    header();
-    band();
+    mainWindow();
     listBackground(361, 153, "main_list_result.jpg", 0.15);
     listBackground(305, 153, "main_list_top.jpg", 0.85);
-    pill(87, 20, "main_deco1.jpg");
-    pill(87, 20, "main_deco2.jpg");
-    stage();
-    footer();
     panel(369, 193, "panel_error.jpg", QColor(230, 60, 60));
     panel(553, 97, "panel_work.jpg", kAccent);
     digits();
-    downloadBackground();
-    playerBar();
+    downloadWindow();
     saveIcon([](int size) { return noteIcon(size); }, "note.ico");
     saveIcon([](int size) { return seekIcon(size, false); }, "seek_back.ico");
     saveIcon([](int size) { return seekIcon(size, true); }, "seek_forward.ico");

@@ -23,7 +23,6 @@ namespace {
 constexpr ColourRef kWhite = 0xFFFFFF;
 constexpr ColourRef kBlack = 0;
 constexpr ColourRef kDisabledBase = rgbRef(192, 192, 176);
-const QString kTypeName = QStringLiteral("CandyButton");
 
 int clampInt(int v, int lo, int hi)
 {
@@ -132,47 +131,49 @@ CandyButton::~CandyButton()
 
 void CandyButton::ReadProperties(const PropertyBag &bag)
 {
+    using D = Defaults;
     m_ready = false;
     const QFont hostFont = parentWidget() ? parentWidget()->font() : QApplication::font();
-    if (auto v = bag.readFlag(u"Enabled", true))
+    // Each key on its own: one that cannot be read leaves its value as it was.
+    if (auto v = bag.readFlag(u"Enabled", D::enabled))
         setEnabled(*v);
     if (auto v = bag.readFont(u"Font", hostFont))
         setFont(*v);
-    if (auto v = bag.readText(u"Caption", kTypeName))
+    if (auto v = bag.readText(u"Caption", D::caption()))
         m_caption = *v;
-    if (auto v = bag.readFlag(u"IconHighLite", false))
+    if (auto v = bag.readFlag(u"IconHighLite", D::iconHighLite))
         m_iconHighLite = *v;
-    if (auto v = bag.readColour(u"IconHighLiteColor", 65280))
+    if (auto v = bag.readColour(u"IconHighLiteColor", D::iconHighLiteColor))
         m_iconHighLiteColor = *v;
-    if (auto v = bag.readFlag(u"CaptionHighLite", false))
+    if (auto v = bag.readFlag(u"CaptionHighLite", D::captionHighLite))
         m_captionHighLite = *v;
-    if (auto v = bag.readColour(u"CaptionHighLiteColor", 65280))
+    if (auto v = bag.readColour(u"CaptionHighLiteColor", D::captionHighLiteColor))
         m_captionHighLiteColor = *v;
-    if (auto v = bag.readColour(u"ForeColor", 0))
+    if (auto v = bag.readColour(u"ForeColor", D::foreColor))
         m_foreColor = *v;
     if (auto v = bag.readPicture(u"Picture")) {
         m_pictureBytes = *v;
         loadPicture();
     }
-    if (auto v = bag.readInt(u"PictureAlignment", 0))
+    if (auto v = bag.readInt(u"PictureAlignment", D::pictureAlignment))
         m_pictureAlignment = *v;
-    if (auto v = bag.readInt(u"Style", 0))
+    if (auto v = bag.readInt(u"Style", D::style))
         m_style = *v;
-    if (auto v = bag.readFlag(u"Checked", false))
+    if (auto v = bag.readFlag(u"Checked", D::checked))
         m_checked = *v;
-    if (auto v = bag.readColour(u"ColorButtonHover", 0xFFC090))
+    if (auto v = bag.readColour(u"ColorButtonHover", D::colorHover))
         m_colorHover = *v;
-    if (auto v = bag.readColour(u"ColorButtonUp", 15309136))
+    if (auto v = bag.readColour(u"ColorButtonUp", D::colorUp))
         m_colorUp = *v;
-    if (auto v = bag.readColour(u"ColorButtonDown", 15309136))
+    if (auto v = bag.readColour(u"ColorButtonDown", D::colorDown))
         m_colorDown = *v;
-    if (auto v = bag.readInt(u"BorderBrightness", 0))
+    if (auto v = bag.readInt(u"BorderBrightness", D::borderBrightness))
         m_borderBrightness = clampInt(*v, -100, 100);
-    if (auto v = bag.readColour(u"ColorBright", 0xFFEDB0))
+    if (auto v = bag.readColour(u"ColorBright", D::colorBright))
         m_colorBright = *v;
-    if (auto v = bag.readFlag(u"DisplayHand", false))
+    if (auto v = bag.readFlag(u"DisplayHand", D::displayHand))
         m_displayHand = *v;
-    if (auto v = bag.readInt(u"ColorScheme", 0))
+    if (auto v = bag.readInt(u"ColorScheme", D::colorScheme))
         m_colorScheme = *v;
     setAccessibleName(gdi::stripPrefix(m_caption));
     setCursor(m_displayHand ? Qt::PointingHandCursor : Qt::ArrowCursor);
@@ -184,19 +185,20 @@ void CandyButton::ReadProperties(const PropertyBag &bag)
 
 void CandyButton::WriteProperties(PropertyBag &bag) const
 {
+    using D = Defaults;
     const QFont hostFont = parentWidget() ? parentWidget()->font() : QApplication::font();
     // The first keys are left out at their defaults; the last eight are always written.
-    bag.writeFlag(QStringLiteral("Enabled"), isEnabled(), true);
+    bag.writeFlag(QStringLiteral("Enabled"), isEnabled(), D::enabled);
     bag.writeFont(QStringLiteral("Font"), font(), hostFont);
-    bag.writeText(QStringLiteral("Caption"), m_caption, kTypeName);
-    bag.writeFlag(QStringLiteral("IconHighLite"), m_iconHighLite, false);
-    bag.writeColour(QStringLiteral("IconHighLiteColor"), m_iconHighLiteColor, 65280);
-    bag.writeFlag(QStringLiteral("CaptionHighLite"), m_captionHighLite, false);
-    bag.writeColour(QStringLiteral("CaptionHighLiteColor"), m_captionHighLiteColor, 65280);
-    bag.writeColour(QStringLiteral("ForeColor"), m_foreColor, 0);
+    bag.writeText(QStringLiteral("Caption"), m_caption, D::caption());
+    bag.writeFlag(QStringLiteral("IconHighLite"), m_iconHighLite, D::iconHighLite);
+    bag.writeColour(QStringLiteral("IconHighLiteColor"), m_iconHighLiteColor, D::iconHighLiteColor);
+    bag.writeFlag(QStringLiteral("CaptionHighLite"), m_captionHighLite, D::captionHighLite);
+    bag.writeColour(QStringLiteral("CaptionHighLiteColor"), m_captionHighLiteColor, D::captionHighLiteColor);
+    bag.writeColour(QStringLiteral("ForeColor"), m_foreColor, D::foreColor);
     bag.writePicture(QStringLiteral("Picture"), m_pictureBytes);
-    bag.writeInt(QStringLiteral("PictureAlignment"), m_pictureAlignment, 0);
-    bag.writeInt(QStringLiteral("Style"), m_style, 0);
+    bag.writeInt(QStringLiteral("PictureAlignment"), m_pictureAlignment, D::pictureAlignment);
+    bag.writeInt(QStringLiteral("Style"), m_style, D::style);
     bag.write(QStringLiteral("Checked"), PropertyValue::flag(m_checked));
     bag.write(QStringLiteral("ColorButtonHover"), PropertyValue::colour(m_colorHover));
     bag.write(QStringLiteral("ColorButtonUp"), PropertyValue::colour(m_colorUp));

@@ -152,24 +152,46 @@ private:
     void loadPicture();
     void releasePicture();
 
+    // Each stored property's default, in one place: a new control starts with
+    // it, reading a missing key gives it, and writing leaves the key out at it.
+    struct Defaults {
+        static constexpr ColourRef foreColor = 0;
+        static constexpr int pictureAlignment = 0;
+        static constexpr int style = 0;
+        static constexpr bool checked = false;
+        static constexpr int colorScheme = 0;
+        static constexpr ColourRef colorUp = 15309136;
+        static constexpr ColourRef colorHover = 0xFFC090;
+        static constexpr ColourRef colorDown = 15309136;
+        static constexpr ColourRef colorBright = 0xFFEDB0;
+        static constexpr int borderBrightness = 0;
+        static constexpr bool iconHighLite = false;
+        static constexpr ColourRef iconHighLiteColor = 65280;
+        static constexpr bool captionHighLite = false;
+        static constexpr ColourRef captionHighLiteColor = 65280;
+        static constexpr bool displayHand = false;
+        static constexpr bool enabled = true;
+        static QString caption() { return QStringLiteral("CandyButton"); }
+    };
+
     // Properties
-    QString m_caption = QStringLiteral("CandyButton");
-    ColourRef m_foreColor = 0;
+    QString m_caption = Defaults::caption();
+    ColourRef m_foreColor = Defaults::foreColor;
     QByteArray m_pictureBytes;
-    int m_pictureAlignment = 0;
-    int m_style = 0;
-    bool m_checked = false;
-    int m_colorScheme = 0;
-    ColourRef m_colorUp = 15309136;
-    ColourRef m_colorHover = 0xFFC090;
-    ColourRef m_colorDown = 15309136;
-    ColourRef m_colorBright = 0xFFEDB0;
-    int m_borderBrightness = 0;
-    bool m_iconHighLite = false;
-    ColourRef m_iconHighLiteColor = 65280;
-    bool m_captionHighLite = false;
-    ColourRef m_captionHighLiteColor = 65280;
-    bool m_displayHand = false;
+    int m_pictureAlignment = Defaults::pictureAlignment;
+    int m_style = Defaults::style;
+    bool m_checked = Defaults::checked;
+    int m_colorScheme = Defaults::colorScheme;
+    ColourRef m_colorUp = Defaults::colorUp;
+    ColourRef m_colorHover = Defaults::colorHover;
+    ColourRef m_colorDown = Defaults::colorDown;
+    ColourRef m_colorBright = Defaults::colorBright;
+    int m_borderBrightness = Defaults::borderBrightness;
+    bool m_iconHighLite = Defaults::iconHighLite;
+    ColourRef m_iconHighLiteColor = Defaults::iconHighLiteColor;
+    bool m_captionHighLite = Defaults::captionHighLite;
+    ColourRef m_captionHighLiteColor = Defaults::captionHighLiteColor;
+    bool m_displayHand = Defaults::displayHand;
 
     // State
     bool m_ready = false;

@@ -170,29 +170,54 @@ void Caption::readProperties(const PropertyBag &bag)
 {
     m_iconIm->setPicture({});
     const QFont ambient = ambientFont();
-    // A key that cannot be read takes its default, like a missing one.
-    m_caption = bag.readText(u"Caption", QStringLiteral("0")).value_or(QStringLiteral("0"));
-    m_borders = bag.readInt(u"Borders", 0).value_or(0);
-    m_transparent = bag.readFlag(u"Transparent", true).value_or(true);
-    m_autoSize = bag.readFlag(u"AutoSize", false).value_or(false);
-    const QFont f = bag.readFont(u"Font", ambient).value_or(ambient);
-    m_backColor = bag.readColour(u"BackColor", systemColourRef(SysButtonFace)).value_or(systemColourRef(SysButtonFace));
-    m_inColor = bag.readColour(u"CaptionINColor", rgbRef(255, 255, 255)).value_or(rgbRef(255, 255, 255));
-    m_outColor = bag.readColour(u"CaptionOUTColor", rgbRef(0, 0, 0)).value_or(rgbRef(0, 0, 0));
-    m_captionTransparent = bag.readFlag(u"CaptionTransparent", false).value_or(false);
-    m_outlined = bag.readFlag(u"CaptionOutlined", true).value_or(true);
-    m_vertical = bag.readFlag(u"DisplayVertikal", false).value_or(false);
-    m_displayType = bag.readInt(u"DisplayType", 0).value_or(0);
-    m_mouseIcon = bag.readPicture(u"MouseIcon").value_or(QByteArray());
-    m_mousePointer = bag.readInt(u"MousePointer", 0).value_or(0);
-    m_gradStart = bag.readColour(u"CaptionGradientStart", rgbRef(255, 255, 255)).value_or(rgbRef(255, 255, 255));
-    m_gradEnds = bag.readColour(u"CaptionGradientEnds", rgbRef(64, 64, 64)).value_or(rgbRef(64, 64, 64));
-    m_gradSwap = bag.readFlag(u"CaptionGradientchangeColor", false).value_or(false);
-    m_gradType = bag.readInt(u"CaptionGradientTyp", 0).value_or(0);
-    const bool enabled = bag.readFlag(u"Enabled", true).value_or(true);
-    m_align = bag.readInt(u"CaptionAligmend", 0).value_or(0);
-    m_shadowed = bag.readFlag(u"CaptionShadowed", false).value_or(false);
-    m_picture = bag.readPicture(u"CaptionPicture").value_or(QByteArray());
+    using D = Defaults;
+    // Each key on its own: one that cannot be read leaves its value as it was.
+    QFont f = font();
+    bool enabled = enabledProperty();
+    if (auto v = bag.readText(u"Caption", D::caption()))
+        m_caption = *v;
+    if (auto v = bag.readInt(u"Borders", D::borders))
+        m_borders = *v;
+    if (auto v = bag.readFlag(u"Transparent", D::transparent))
+        m_transparent = *v;
+    if (auto v = bag.readFlag(u"AutoSize", D::autoSize))
+        m_autoSize = *v;
+    if (auto v = bag.readFont(u"Font", ambient))
+        f = *v;
+    if (auto v = bag.readColour(u"BackColor", D::backColor))
+        m_backColor = *v;
+    if (auto v = bag.readColour(u"CaptionINColor", D::inColor))
+        m_inColor = *v;
+    if (auto v = bag.readColour(u"CaptionOUTColor", D::outColor))
+        m_outColor = *v;
+    if (auto v = bag.readFlag(u"CaptionTransparent", D::captionTransparent))
+        m_captionTransparent = *v;
+    if (auto v = bag.readFlag(u"CaptionOutlined", D::outlined))
+        m_outlined = *v;
+    if (auto v = bag.readFlag(u"DisplayVertikal", D::vertical))
+        m_vertical = *v;
+    if (auto v = bag.readInt(u"DisplayType", D::displayType))
+        m_displayType = *v;
+    if (auto v = bag.readPicture(u"MouseIcon"))
+        m_mouseIcon = *v;
+    if (auto v = bag.readInt(u"MousePointer", D::mousePointer))
+        m_mousePointer = *v;
+    if (auto v = bag.readColour(u"CaptionGradientStart", D::gradStart))
+        m_gradStart = *v;
+    if (auto v = bag.readColour(u"CaptionGradientEnds", D::gradEnds))
+        m_gradEnds = *v;
+    if (auto v = bag.readFlag(u"CaptionGradientchangeColor", D::gradSwap))
+        m_gradSwap = *v;
+    if (auto v = bag.readInt(u"CaptionGradientTyp", D::gradType))
+        m_gradType = *v;
+    if (auto v = bag.readFlag(u"Enabled", D::enabled))
+        enabled = *v;
+    if (auto v = bag.readInt(u"CaptionAligmend", D::align))
+        m_align = *v;
+    if (auto v = bag.readFlag(u"CaptionShadowed", D::shadowed))
+        m_shadowed = *v;
+    if (auto v = bag.readPicture(u"CaptionPicture"))
+        m_picture = *v;
 
     // Applying the font and the enabled state raises change events; the
     // fitting flag keeps them from fitting and drawing half-loaded state.
@@ -214,27 +239,28 @@ void Caption::readProperties(const PropertyBag &bag)
 
 void Caption::writeProperties(PropertyBag &bag) const
 {
-    bag.writeText(QStringLiteral("Caption"), m_caption, QStringLiteral("0"));
-    bag.writeInt(QStringLiteral("Borders"), m_borders, 0);
-    bag.writeFlag(QStringLiteral("Transparent"), m_transparent, true);
-    bag.writeFlag(QStringLiteral("AutoSize"), m_autoSize, false);
+    using D = Defaults;
+    bag.writeText(QStringLiteral("Caption"), m_caption, D::caption());
+    bag.writeInt(QStringLiteral("Borders"), m_borders, D::borders);
+    bag.writeFlag(QStringLiteral("Transparent"), m_transparent, D::transparent);
+    bag.writeFlag(QStringLiteral("AutoSize"), m_autoSize, D::autoSize);
     bag.writeFont(QStringLiteral("Font"), font(), ambientFont());
-    bag.writeColour(QStringLiteral("BackColor"), m_backColor, systemColourRef(SysButtonFace));
-    bag.writeColour(QStringLiteral("CaptionINColor"), m_inColor, rgbRef(255, 255, 255));
-    bag.writeColour(QStringLiteral("CaptionOUTColor"), m_outColor, rgbRef(0, 0, 0));
-    bag.writeFlag(QStringLiteral("CaptionTransparent"), m_captionTransparent, false);
-    bag.writeFlag(QStringLiteral("CaptionOutlined"), m_outlined, true);
-    bag.writeFlag(QStringLiteral("DisplayVertikal"), m_vertical, false);
-    bag.writeInt(QStringLiteral("DisplayType"), m_displayType, 0);
+    bag.writeColour(QStringLiteral("BackColor"), m_backColor, D::backColor);
+    bag.writeColour(QStringLiteral("CaptionINColor"), m_inColor, D::inColor);
+    bag.writeColour(QStringLiteral("CaptionOUTColor"), m_outColor, D::outColor);
+    bag.writeFlag(QStringLiteral("CaptionTransparent"), m_captionTransparent, D::captionTransparent);
+    bag.writeFlag(QStringLiteral("CaptionOutlined"), m_outlined, D::outlined);
+    bag.writeFlag(QStringLiteral("DisplayVertikal"), m_vertical, D::vertical);
+    bag.writeInt(QStringLiteral("DisplayType"), m_displayType, D::displayType);
     bag.writePicture(QStringLiteral("MouseIcon"), m_mouseIcon);
-    bag.writeInt(QStringLiteral("MousePointer"), m_mousePointer, 0);
-    bag.writeColour(QStringLiteral("CaptionGradientStart"), m_gradStart, rgbRef(255, 255, 255));
-    bag.writeColour(QStringLiteral("CaptionGradientEnds"), m_gradEnds, rgbRef(64, 64, 64));
-    bag.writeFlag(QStringLiteral("CaptionGradientchangeColor"), m_gradSwap, false);
-    bag.writeInt(QStringLiteral("CaptionGradientTyp"), m_gradType, 0);
-    bag.writeFlag(QStringLiteral("Enabled"), enabledProperty(), true);
-    bag.writeInt(QStringLiteral("CaptionAligmend"), m_align, 0);
-    bag.writeFlag(QStringLiteral("CaptionShadowed"), m_shadowed, false);
+    bag.writeInt(QStringLiteral("MousePointer"), m_mousePointer, D::mousePointer);
+    bag.writeColour(QStringLiteral("CaptionGradientStart"), m_gradStart, D::gradStart);
+    bag.writeColour(QStringLiteral("CaptionGradientEnds"), m_gradEnds, D::gradEnds);
+    bag.writeFlag(QStringLiteral("CaptionGradientchangeColor"), m_gradSwap, D::gradSwap);
+    bag.writeInt(QStringLiteral("CaptionGradientTyp"), m_gradType, D::gradType);
+    bag.writeFlag(QStringLiteral("Enabled"), enabledProperty(), D::enabled);
+    bag.writeInt(QStringLiteral("CaptionAligmend"), m_align, D::align);
+    bag.writeFlag(QStringLiteral("CaptionShadowed"), m_shadowed, D::shadowed);
     bag.writePicture(QStringLiteral("CaptionPicture"), m_picture);
 }
 

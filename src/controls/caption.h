@@ -139,26 +139,50 @@ private:
     // Mouse events from this widget or, translated, from the picture element.
     void mouseFrom(QMouseEvent *e, QPoint offset, int kind);
 
-    QString m_caption = QStringLiteral("0");
-    int m_borders = 0;
-    bool m_transparent = true;
-    bool m_autoSize = false;
-    ColourRef m_backColor = systemColourRef(SysButtonFace);
-    ColourRef m_inColor = rgbRef(255, 255, 255);
-    ColourRef m_outColor = rgbRef(0, 0, 0);
-    ColourRef m_foreColor = rgbRef(255, 255, 255);
-    bool m_captionTransparent = false;
-    bool m_outlined = true;
-    bool m_vertical = false;
-    int m_displayType = 0;
+    // Each stored property's default, in one place: a new control starts with
+    // it, reading a missing key gives it, and writing leaves the key out at it.
+    struct Defaults {
+        static constexpr int borders = 0;
+        static constexpr bool transparent = true;
+        static constexpr bool autoSize = false;
+        static constexpr ColourRef backColor = systemColourRef(SysButtonFace);
+        static constexpr ColourRef inColor = rgbRef(255, 255, 255);
+        static constexpr ColourRef outColor = rgbRef(0, 0, 0);
+        static constexpr bool captionTransparent = false;
+        static constexpr bool outlined = true;
+        static constexpr bool vertical = false;
+        static constexpr int displayType = 0;
+        static constexpr int mousePointer = 0;
+        static constexpr ColourRef gradStart = rgbRef(255, 255, 255);
+        static constexpr ColourRef gradEnds = rgbRef(64, 64, 64);
+        static constexpr bool gradSwap = false;
+        static constexpr int gradType = 0;
+        static constexpr bool enabled = true;
+        static constexpr int align = 0;
+        static constexpr bool shadowed = false;
+        static QString caption() { return QStringLiteral("0"); }
+    };
+
+    QString m_caption = Defaults::caption();
+    int m_borders = Defaults::borders;
+    bool m_transparent = Defaults::transparent;
+    bool m_autoSize = Defaults::autoSize;
+    ColourRef m_backColor = Defaults::backColor;
+    ColourRef m_inColor = Defaults::inColor;
+    ColourRef m_outColor = Defaults::outColor;
+    ColourRef m_foreColor = Defaults::inColor;
+    bool m_captionTransparent = Defaults::captionTransparent;
+    bool m_outlined = Defaults::outlined;
+    bool m_vertical = Defaults::vertical;
+    int m_displayType = Defaults::displayType;
     QByteArray m_mouseIcon;
-    int m_mousePointer = 0;
-    ColourRef m_gradStart = rgbRef(255, 255, 255);
-    ColourRef m_gradEnds = rgbRef(64, 64, 64);
-    bool m_gradSwap = false;
-    int m_gradType = 0;
-    int m_align = 0;
-    bool m_shadowed = false;
+    int m_mousePointer = Defaults::mousePointer;
+    ColourRef m_gradStart = Defaults::gradStart;
+    ColourRef m_gradEnds = Defaults::gradEnds;
+    bool m_gradSwap = Defaults::gradSwap;
+    int m_gradType = Defaults::gradType;
+    int m_align = Defaults::align;
+    bool m_shadowed = Defaults::shadowed;
     QByteArray m_picture;
     QString m_linkKey;
 

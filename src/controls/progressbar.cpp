@@ -76,61 +76,63 @@ QFont ProgressBar::ambientFont() const
 
 void ProgressBar::readProperties(const PropertyBag &bag)
 {
+    using D = Defaults;
     // Max before Min and Value, so that the clamping keeps the stored values.
-    if (auto v = bag.readInt(u"Max", 100))
+    if (auto v = bag.readInt(u"Max", D::max))
         setMax(*v);
-    if (auto v = bag.readInt(u"Min", 0))
+    if (auto v = bag.readInt(u"Min", D::min))
         setMin(*v);
-    if (auto v = bag.readInt(u"Value", 50))
+    if (auto v = bag.readInt(u"Value", D::value))
         setValue(*v);
-    if (auto v = bag.readInt(u"RoundedValue", 5))
+    if (auto v = bag.readInt(u"RoundedValue", D::roundedValue))
         setRoundedValue(*v);
-    if (auto v = bag.readFlag(u"Enabled", true))
+    if (auto v = bag.readFlag(u"Enabled", D::enabled))
         setEnabled(*v);
-    if (auto v = bag.readInt(u"Theme", 1))
+    if (auto v = bag.readInt(u"Theme", D::theme))
         setTheme(*v);
-    if (auto v = bag.readInt(u"TextStyle", 1))
+    if (auto v = bag.readInt(u"TextStyle", D::textStyle))
         setTextStyle(*v);
-    if (auto v = bag.readInt(u"Orientations", 1))
+    if (auto v = bag.readInt(u"Orientations", D::orientation))
         setOrientations(*v);
     if (auto v = bag.readText(u"Text", objectName()))
         setText(*v);
-    if (auto v = bag.readColour(u"TextEffectColor", rgbRef(200, 200, 200)))
+    if (auto v = bag.readColour(u"TextEffectColor", D::effectColour))
         setTextEffectColor(*v);
-    if (auto v = bag.readInt(u"TextEffect", 1))
+    if (auto v = bag.readInt(u"TextEffect", D::textEffect))
         setTextEffect(*v);
-    if (auto v = bag.readInt(u"TextAlignment", 5))
+    if (auto v = bag.readInt(u"TextAlignment", D::textAlignment))
         setTextAlignment(*v);
     if (auto v = bag.readFont(u"TextFont", ambientFont()))
         setTextFont(*v);
-    if (auto v = bag.readColour(u"TextForeColor", rgbRef(0, 0, 0)))
+    if (auto v = bag.readColour(u"TextForeColor", D::foreColour))
         setTextForeColor(*v);
-    if (auto v = bag.readColour(u"PBSCustomeColor2", rgbRef(0, 0, 0)))
+    if (auto v = bag.readColour(u"PBSCustomeColor2", D::custom))
         setPBSCustomeColor2(*v);
-    if (auto v = bag.readColour(u"PBSCustomeColor1", rgbRef(0, 0, 0)))
+    if (auto v = bag.readColour(u"PBSCustomeColor1", D::custom))
         setPBSCustomeColor1(*v);
 }
 
 void ProgressBar::writeProperties(PropertyBag &bag) const
 {
-    bag.writeInt(QStringLiteral("Orientations"), m_orientation, 1);
-    bag.writeInt(QStringLiteral("Max"), m_max, 100);
-    bag.writeInt(QStringLiteral("Min"), m_min, 0);
-    bag.writeInt(QStringLiteral("Value"), m_value, 50);
-    bag.writeInt(QStringLiteral("RoundedValue"), m_rounded, 5);
-    bag.writeFlag(QStringLiteral("Enabled"), enabledProperty(), true);
-    bag.writeInt(QStringLiteral("Theme"), m_theme, 1);
-    bag.writeInt(QStringLiteral("TextStyle"), m_textStyle, 1);
+    using D = Defaults;
+    bag.writeInt(QStringLiteral("Orientations"), m_orientation, D::orientation);
+    bag.writeInt(QStringLiteral("Max"), m_max, D::max);
+    bag.writeInt(QStringLiteral("Min"), m_min, D::min);
+    bag.writeInt(QStringLiteral("Value"), m_value, D::value);
+    bag.writeInt(QStringLiteral("RoundedValue"), m_rounded, D::roundedValue);
+    bag.writeFlag(QStringLiteral("Enabled"), enabledProperty(), D::enabled);
+    bag.writeInt(QStringLiteral("Theme"), m_theme, D::theme);
+    bag.writeInt(QStringLiteral("TextStyle"), m_textStyle, D::textStyle);
     bag.writeFont(QStringLiteral("TextFont"), m_textFont, ambientFont());
-    bag.writeColour(QStringLiteral("TextForeColor"), m_foreColour, rgbRef(0, 0, 0));
-    bag.writeInt(QStringLiteral("TextAlignment"), m_textAlignment, 5);
+    bag.writeColour(QStringLiteral("TextForeColor"), m_foreColour, D::foreColour);
+    bag.writeInt(QStringLiteral("TextAlignment"), m_textAlignment, D::textAlignment);
     // The save default is the empty text while the load default is the
     // instance name: an empty text comes back as the instance name.
     bag.writeText(QStringLiteral("Text"), m_text, QString());
-    bag.writeColour(QStringLiteral("TextEffectColor"), m_effectColour, rgbRef(200, 200, 200));
-    bag.writeInt(QStringLiteral("TextEffect"), m_textEffect, 1);
-    bag.writeColour(QStringLiteral("PBSCustomeColor2"), m_custom2, rgbRef(0, 0, 0));
-    bag.writeColour(QStringLiteral("PBSCustomeColor1"), m_custom1, rgbRef(0, 0, 0));
+    bag.writeColour(QStringLiteral("TextEffectColor"), m_effectColour, D::effectColour);
+    bag.writeInt(QStringLiteral("TextEffect"), m_textEffect, D::textEffect);
+    bag.writeColour(QStringLiteral("PBSCustomeColor2"), m_custom2, D::custom);
+    bag.writeColour(QStringLiteral("PBSCustomeColor1"), m_custom1, D::custom);
 }
 
 // ---- setters -----------------------------------------------------------

@@ -121,6 +121,26 @@ private:
     bool paintFace(bool reshape);
     const ProgressBar &flushFace() const;
 
+    // Each stored property's default, in one place: reading a missing key
+    // gives it and writing leaves the key out at it. A new control starts
+    // from its own values below (text style 3, effect 5 in white, the text
+    // "Vorn ProgressBar"); the text's load default is the instance name.
+    struct Defaults {
+        static constexpr int max = 100;
+        static constexpr int min = 0;
+        static constexpr int value = 50;
+        static constexpr int roundedValue = 5;
+        static constexpr bool enabled = true;
+        static constexpr int theme = 1;
+        static constexpr int textStyle = 1;
+        static constexpr int orientation = 1;
+        static constexpr int textAlignment = 5;
+        static constexpr ColourRef effectColour = rgbRef(200, 200, 200);
+        static constexpr int textEffect = 1;
+        static constexpr ColourRef foreColour = rgbRef(0, 0, 0);
+        static constexpr ColourRef custom = rgbRef(0, 0, 0);
+    };
+
     int m_value = 50;
     int m_max = 100;
     int m_min = 0;

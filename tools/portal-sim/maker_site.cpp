@@ -26,7 +26,7 @@ QString updatePage()
         "</ul>\n"
         "<p><b>v 2.1.0.6</b> (2026.11.02)</p>\n"
         "<ul>\n<li>음질 표시(kb/s)가 추가되었습니다.\n<li>저장 폴더를 기억합니다.\n</ul>\n"
-        "<hr>\n<p>문의와 버그 신고는 <a href="/maker/">제작자 홈페이지</a>를 이용해 주세요.</p>\n"
+        "<hr>\n<p>문의와 버그 신고는 <a href=\"/maker/\">제작자 홈페이지</a>를 이용해 주세요.</p>\n"
         "</body></html>\n");
 }
 
@@ -36,7 +36,7 @@ QString homePage()
         "<html><head>\n<meta http-equiv=Content-Type content=\"text/html; charset=euc-kr\">\n"
         "<title>Sorimba 제작자 홈페이지</title>\n</head>\n<body>\n"
         "<h1>Sorimba</h1>\n<p>음악을 찾고 듣고 저장하는 프로그램.</p>\n"
-        "<p><a href="/maker/update.html">업데이트 내용</a></p>\n</body></html>\n");
+        "<p><a href=\"/maker/update.html\">업데이트 내용</a></p>\n</body></html>\n");
 }
 
 } // namespace

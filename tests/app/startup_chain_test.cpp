@@ -11,7 +11,6 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QMouseEvent>
-#include <QEventLoop>
 #include <QSettings>
 #include <QTimer>
 
@@ -97,22 +96,16 @@ TEST_F(StartupChain, UpdateWindowThenNoticeThenOneMainWindow)
     const int chartsBefore = requestsFor("/chart/chart_realtime_list.asp");
     bool noticeGoneAtLoad = false;
     startup.onMainLoaded = [&](app::frmMain *) { noticeGoneAtLoad = notice.isNull(); };
-    QEventLoop loop;
-    QTimer::singleShot(0, &loop, [&] {
+    // (From a timer, as the window system's close would come: a nested event
+    // loop would return at once after an earlier test's main window quit.)
+    QTimer::singleShot(0, [&] {
         notice->close();
         notice->close();
         EXPECT_NE(startup.mainWindow(), nullptr);
         EXPECT_TRUE(startup.mainWindow()->isVisible());
         EXPECT_TRUE(app::noticeAgreed());
     });
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (startup.mainLoads() == 1 && startup.mainWindow()->lstTop->topLevelItemCount() > 0)
-            loop.quit();
-    });
-    poll.start(10);
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    loop.exec();
+    waitUntil([&] { return startup.mainLoads() == 1 && startup.mainWindow()->lstTop->topLevelItemCount() > 0; }, 10000);
     ASSERT_NE(startup.mainWindow(), nullptr);
     ASSERT_GT(startup.mainWindow()->lstTop->topLevelItemCount(), 0);
     EXPECT_TRUE(noticeGoneAtLoad); // unloaded when the main window opened

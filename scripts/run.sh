@@ -22,6 +22,7 @@ base=$(sed -n 1p "$sim_log")
 echo "portal simulator: $base"
 attach=$(sed -n 2p "$sim_log")
 export SORIMBA_CHART_HOST="$base" SORIMBA_SEARCH_HOST="$base" SORIMBA_BLOG_HOST="$base" SORIMBA_ATTACH_HOST="$attach"
+export SORIMBA_MAKER_URL="$base/maker/update.html" SORIMBA_MAKER_HOME="$base/maker/"
 
 if [ -n "${DISPLAY:-}" ] && [ "${SORIMBA_HEADLESS:-0}" != 1 ]; then
   "$root/build/src/sorimba"
@@ -30,6 +31,9 @@ else
   mkdir -p "$out"
   # A private settings folder: the demo never changes the user's download folder.
   config=$(mktemp -d)
+  # The usage notice counts as agreed, so the walk starts at the main window.
+  mkdir -p "$config/Sorimba2"
+  printf '[Setting]\nNoticeAgreed=1\n' >"$config/Sorimba2/Sorimba2.conf"
   export SORIMBA_DEMO_DIR="$out" SORIMBA_AO="${SORIMBA_AO:-null}" XDG_CONFIG_HOME="$config"
   xvfb-run -a -s "-screen 0 1280x800x24" "$root/build/src/sorimba"
   echo "demo output: $out"

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libmpv-dev libgumbo-dev zlib1g-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libspng-dev libstb-dev
   fonts-nanum fonts-dejavu-core qt6-translations-l10n
-  xvfb xauth x11-utils
+  xvfb xauth x11-utils desktop-file-utils
   curl
 )
 

@@ -2,13 +2,16 @@
 
 #include "app/demo.h"
 #include "app/frmmain.h"
+#include "app/startup.h"
 
 #include <QCoreApplication>
 #include <QFont>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 #include <clocale>
+#include <memory>
 
 static void initResourcesOnce()
 {
@@ -54,14 +57,18 @@ int runApplication(int argc, char **argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sorimba2"));
+    // The desktop entry that the install puts in share/applications.
+    QGuiApplication::setDesktopFileName(QStringLiteral("sorimba2"));
     initApplication();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/sorimba.ico")));
     installQtTranslations(QLocale());
-    frmMain main;
-    Demo demo(&main); // does nothing unless SORIMBA_DEMO_DIR is set
-    main.Load();
-    if (!main.isVisible() && !demo.active())
+    Startup startup(application.arguments());
+    std::unique_ptr<Demo> demo; // does nothing unless SORIMBA_DEMO_DIR is set
+    startup.onMainMade = [&demo](frmMain *main) { demo = std::make_unique<Demo>(main); };
+    startup.onMainLoaded = [&demo](frmMain *) { demo->afterLoad(); };
+    startup.start();
+    if (!startup.runsChain() && !startup.mainWindow()->isVisible() && !demo->active())
         return 0; // closed while the chart was loading
-    demo.afterLoad();
     return application.exec();
 }
 

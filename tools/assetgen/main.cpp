@@ -471,6 +471,66 @@ void saveIcon(const std::function<QImage(int)> &draw, const QString &name)
         std::fprintf(stderr, "cannot write %s\n", qPrintable(out.fileName()));
 }
 
+// The usage notice: a dark panel behind the icon and the three lines, with an
+// amber rim on the left for a caution, and a lower strip with the accent line
+// and a quiet equalizer.
+void noticeBackground()
+{
+    QImage img = canvas(374, 90);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    glossyPanel(p, QRectF(0, 0, 374, 90), 9, QColor(54, 56, 64), QColor(12, 12, 16), 0.9);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 176, 40));
+    p.drawRoundedRect(QRectF(6, 14, 4, 62), 2, 2);
+    save(img, "notice_back.jpg");
+}
+
+void noticeLower()
+{
+    QImage img = canvas(370, 40);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    glossyPanel(p, QRectF(0, 0, 370, 40), 7, QColor(44, 46, 54), QColor(10, 10, 13), 0.2);
+    p.setPen(QPen(kAccent, 2));
+    p.drawLine(QPointF(14, 6), QPointF(356, 6));
+    equalizer(p, QRectF(250, 12, 100, 22), 16, 7);
+    save(img, "notice_lower.jpg");
+}
+
+// The program's icon for the desktop: the note at 16 to 256 pixels, each drawn
+// at its own size; 32-bit bitmaps up to 48 pixels, PNG entries above.
+void saveProgramIcon(const QString &name)
+{
+    QList<QPair<int, QByteArray>> entries;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const QImage img = noteIcon(size);
+        if (size <= 48) {
+            entries.append({size, bitmapEntry(img, 32)});
+            continue;
+        }
+        QByteArray png;
+        QBuffer buf(&png);
+        buf.open(QIODevice::WriteOnly);
+        img.convertToFormat(QImage::Format_ARGB32).save(&buf, "PNG");
+        entries.append({size, png});
+    }
+    QByteArray file;
+    u16(file, 0), u16(file, 1), u16(file, int(entries.size()));
+    quint32 offset = 6 + 16 * quint32(entries.size());
+    for (const auto &[size, data] : entries) {
+        const char side = char(size == 256 ? 0 : size); // 0 stands for 256
+        file.append(side).append(side).append('\0').append('\0');
+        u16(file, 1), u16(file, 32), u32(file, quint32(data.size())), u32(file, offset);
+        offset += quint32(data.size());
+    }
+    for (const auto &entry : entries)
+        file.append(entry.second);
+    QFile out(g_out + '/' + name);
+    if (!out.open(QIODevice::WriteOnly) || out.write(file) != file.size())
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(out.fileName()));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -491,5 +551,8 @@ int main(int argc, char **argv)
     saveIcon([](int size) { return noteIcon(size); }, "note.ico");
     saveIcon([](int size) { return seekIcon(size, false); }, "seek_back.ico");
     saveIcon([](int size) { return seekIcon(size, true); }, "seek_forward.ico");
+    noticeBackground();
+    noticeLower();
+    saveProgramIcon("sorimba.ico");
     return 0;
 }

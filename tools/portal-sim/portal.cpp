@@ -10,6 +10,7 @@ Portal::Portal(PortalOptions options) : m_options(std::move(options))
     installMusicSite(m_server);
     installSearchSite(m_server);
     installPostSite(m_server, [this] { return attachBaseUrl(); });
+    installMakerSite(m_server);
     installMusicSite(m_attachServer);
 }
 

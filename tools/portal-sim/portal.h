@@ -53,5 +53,6 @@ void installChartSite(HttpServer &server, const PortalOptions &options);
 void installMusicSite(HttpServer &server);
 void installSearchSite(HttpServer &server);
 void installPostSite(HttpServer &server, std::function<QString()> attachBase);
+void installMakerSite(HttpServer &server);
 
 } // namespace portalsim

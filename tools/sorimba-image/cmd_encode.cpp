@@ -1,4 +1,4 @@
-// encode FILE OUT.png [--filter N] [--text KEYWORD=TEXT]... [--time ...] [--background RRGGBB]
+// encode FILE OUT.png [--icon WxH] [--filter N] [--text KEYWORD=TEXT]... [--time ...] [--background RRGGBB]
 #include "imaging/png/png_writer.h"
 #include "tool.h"
 
@@ -65,11 +65,22 @@ int encode(const QStringList &args)
     imaging::c32bppDIB dib;
     bool usageError = false;
     QString reason;
+    // --icon chooses the entry of an icon file; the other options are properties.
+    QStringList options = args.mid(2);
+    std::int32_t iconW = 0, iconH = 0;
+    for (qsizetype i = 0; i < options.size(); i += 2) {
+        if (options[i] != QLatin1String("--icon"))
+            continue;
+        if (i + 1 >= options.size() || !parseSize(options[i + 1], iconW, iconH))
+            return usage();
+        options.remove(i, 2);
+        break;
+    }
     // The properties are kept across the load, so a bad option is reported
     // before any work.
-    if (!setProperties(dib, args.mid(2), usageError, reason))
+    if (!setProperties(dib, options, usageError, reason))
         return usageError ? usage() : fail(reason);
-    if (!loadImage(args[0], dib, reason))
+    if (!loadImage(args[0], dib, reason, iconW, iconH))
         return fail(reason);
     if (!dib.SaveToFile_PNG(args[1], false))
         return fail(QStringLiteral("cannot write %1").arg(args[1]));

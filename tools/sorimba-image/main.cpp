@@ -2,7 +2,7 @@
 //
 //   sorimba-image decode FILE [--icon WxH] [--depth N] [--raw OUT]
 //   sorimba-image info FILE
-//   sorimba-image encode FILE OUT.png [--filter N] [--text KEYWORD=TEXT]...
+//   sorimba-image encode FILE OUT.png [--icon WxH] [--filter N] [--text KEYWORD=TEXT]...
 //                        [--time YYYY-MM-DDTHH:MM:SS] [--background RRGGBB]
 //   sorimba-image apply FILE OP[,OP...] [--raw OUT] [--bmp OUT]
 //
@@ -27,7 +27,7 @@ int usage()
 {
     std::fprintf(stderr, "usage: sorimba-image decode FILE [--icon WxH] [--depth N] [--raw OUT]\n"
                          "       sorimba-image info FILE\n"
-                         "       sorimba-image encode FILE OUT.png [--filter N] [--text KEYWORD=TEXT]...\n"
+                         "       sorimba-image encode FILE OUT.png [--icon WxH] [--filter N] [--text KEYWORD=TEXT]...\n"
                          "                            [--time YYYY-MM-DDTHH:MM:SS] [--background RRGGBB]\n"
                          "       sorimba-image apply FILE OP[,OP...] [--raw OUT] [--bmp OUT]\n");
     return 2;

@@ -93,14 +93,17 @@ void PageHost::startBuild(const QByteArray &bytes, const QByteArray &contentType
     m_build = new BuildWatcher(this);
     BuildWatcher *watcher = m_build;
     const int limitMs = m_buildLimitMs;
-    connect(watcher, &BuildWatcher::finished, this, [this, watcher, limitMs] {
+    connect(watcher, &BuildWatcher::finished, this, [this, watcher, limitMs, bytes, contentType] {
         watcher->deleteLater();
         if (watcher != m_build)
             return;
         m_build = nullptr;
         const std::optional<HtmlDocument> built = watcher->result();
-        if (built)
+        if (built) {
+            m_pageBytes = bytes;
+            m_pageType = contentType;
             complete(*built, QString());
+        }
         else
             complete(HtmlDocument(), QStringLiteral("페이지를 처리하는 데 %1초를 넘김").arg(secondsText(limitMs)));
     });
@@ -110,8 +113,17 @@ void PageHost::startBuild(const QByteArray &bytes, const QByteArray &contentType
     }));
 }
 
+QString PageHost::pageText() const
+{
+    return failed() ? QString() : decodePageBytes(m_pageBytes, m_pageType);
+}
+
 void PageHost::complete(const HtmlDocument &document, const QString &error)
 {
+    if (!error.isEmpty()) {
+        m_pageBytes.clear();
+        m_pageType.clear();
+    }
     m_document = document;
     m_lastError = error;
     m_busy = false;

@@ -35,6 +35,9 @@ public:
     void Navigate(const QString &url);
     bool Busy() const { return m_busy; }
     HtmlDocument Document() const { return m_document; }
+    // The text of the page last loaded (decoded as the document was), for a
+    // host that shows the page; empty after a failed load.
+    QString pageText() const;
 
     // Whether the last finished load failed, and why (a short Korean cause,
     // such as "연결 거부" or "서버 오류 HTTP 500"); empty after a good load.
@@ -63,6 +66,8 @@ private:
     BuildWatcher *m_build = nullptr;
     QTimer *m_timeout;
     HtmlDocument m_document;
+    QByteArray m_pageBytes; // of the page last loaded
+    QByteArray m_pageType;  // its Content-Type value
     QString m_lastError;
     int m_lastStatus = 0;
     int m_timeoutMs = 30000;

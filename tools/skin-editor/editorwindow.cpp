@@ -87,6 +87,7 @@ void EditorWindow::showControl(const QString &name)
     delete m_control;
     m_control = nullptr;
     m_controlName = name;
+    m_imageReplaced = false;
     const controls::PropertyBag *bag = m_document.definition().properties(QStringView(name));
     if (!bag)
         return;
@@ -97,21 +98,30 @@ void EditorWindow::showControl(const QString &name)
     m_control->ReadProperties(*bag);
     m_control->show();
     m_page->SelectionChanged(m_control);
-    setStatus(name, false);
+    setStatus(QStringLiteral("편집 중: %1").arg(name), false);
 }
 
 bool EditorWindow::apply()
 {
     if (!m_control)
         return false;
+    m_imageReplaced = m_imageReplaced || m_page->ImageReplaced();
     m_page->ApplyChanges();
     controls::PropertyBag bag = *m_document.definition().properties(QStringView(m_controlName));
+    const std::optional<controls::PropertyValue> stored =
+        bag.find(u"Image") ? std::optional(*bag.find(u"Image")) : std::nullopt;
     m_control->WriteProperties(bag);
+    // Decoding an icon entry rewrites that entry's header inside the kept
+    // bytes. When only the entry changed, the stored value (often a reference
+    // to the picture file) is kept as written.
+    if (!m_imageReplaced && stored && bag.contains(u"Image"))
+        bag.write(QStringLiteral("Image"), *stored);
     QString why;
     if (!m_document.save(m_controlName, bag, &why)) {
         setStatus(QStringLiteral("정의 파일을 저장하지 못했습니다. 원래 파일은 그대로 남아 있습니다. (%1)").arg(why), true);
         return false;
     }
+    m_imageReplaced = false;
     setStatus(QStringLiteral("%1 컨트롤의 이미지를 저장했습니다.").arg(m_controlName), false);
     return true;
 }

@@ -40,6 +40,7 @@ private:
     QWidget *m_surface;              // where the edited control is shown
     controls::aicAlphaImage *m_control = nullptr;
     QString m_controlName;
+    bool m_imageReplaced = false; // since the control's image was last saved
     QPushButton *m_apply;
     class QLabel *m_status;
 };

@@ -240,6 +240,7 @@ QString ppgSourceImage::ChooseImageFile()
 
 void ppgSourceImage::loadFile(const QString &name)
 {
+    m_replaced = true;
     HidePreview();
     // The preview's size is the wanted icon size.
     if (ucAlphaImage1->LoadImage_FromFile(name, ucAlphaImage1->width(), ucAlphaImage1->height())) {
@@ -264,6 +265,7 @@ void ppgSourceImage::cmdClipBoard_Click()
     if (ClipboardHasFormat(CF_BITMAP) || ClipboardHasFormat(CF_DIB) || ClipboardHasFormat(CF_ENHMETAFILE)
         || ClipboardHasFormat(CF_METAFILEPICT)) {
         HidePreview();
+        m_replaced = true; // the preview is cleared even when the paste fails
         if (ucAlphaImage1->LoadImage_FromClipboard()) {
             // Describe the pasted picture too, so that the list or the label
             // never shows the previous image's entries or size.
@@ -287,6 +289,7 @@ void ppgSourceImage::OLEDragDrop(platform::DataObject &Data)
 
 void ppgSourceImage::Command1_Click()
 {
+    m_replaced = true;
     HidePreview();
     clearDescription();
     setChanged(true);
@@ -326,6 +329,7 @@ void ppgSourceImage::SelectionChanged(controls::aicAlphaImage *first)
     } else {
         m_edited = nullptr;
     }
+    m_replaced = false;
     setChanged(false);
 }
 
@@ -341,6 +345,7 @@ void ppgSourceImage::ApplyChanges()
     } else {
         m_edited->ClearImage();
     }
+    m_replaced = false;
     setChanged(false);
 }
 

@@ -78,6 +78,10 @@ public:
     QString ChooseImageFile();
 
     bool Changed() const { return m_changed; }
+    // Whether an image from elsewhere (file, clipboard, drop) or a clear
+    // replaced the edited control's own since it was selected or last applied;
+    // choosing another icon entry does not count.
+    bool ImageReplaced() const { return m_replaced; }
     controls::aicAlphaImage *editedControl() const { return m_edited; }
 
     // The page's controls (positions in twips on a 4800 x 3600 page).
@@ -107,6 +111,7 @@ private:
     QPointer<controls::aicAlphaImage> m_edited;
     FileChooser m_chooser;
     bool m_changed = false;
+    bool m_replaced = false;
 };
 
 } // namespace skineditor

@@ -21,13 +21,13 @@ TEST(AlphaImageIconEntry, StoredEntryIsReadBackAndDamagedOnesFallBackToTheSize)
 {
     const struct {
         int cx, cy, bits; // stored keys (0: absent)
-        int width, type;  // the entry decoded in a 48 x 48 control
+        int width, type;  // the entry decoded in a 48 x 48 control (32-bit entries are PNG)
     } cases[] = {
         {16, 16, 8, 16, imaging::Icon},
         {24, 24, 32, 24, imaging::AlphaIcon},
-        {0, 0, 0, 48, imaging::AlphaIcon},     // none stored: by the control's size
-        {999, 16, 8, 48, imaging::AlphaIcon},  // damaged: by size
-        {16, 16, 64, 48, imaging::AlphaIcon},
+        {0, 0, 0, 48, imaging::PngIcon},     // none stored: by the control's size
+        {999, 16, 8, 48, imaging::PngIcon},  // damaged: by size
+        {16, 16, 64, 48, imaging::PngIcon},
     };
     for (const auto &c : cases) {
         PropertyBag bag;

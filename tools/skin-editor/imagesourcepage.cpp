@@ -272,6 +272,8 @@ void ppgSourceImage::cmdClipBoard_Click()
             if (!DescribeImage())
                 ShowPreview();
             setChanged(true);
+        } else {
+            clearDescription();
         }
         return;
     }

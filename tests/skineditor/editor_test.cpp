@@ -127,8 +127,9 @@ TEST(SkinEditor, AppliedIconEntrySurvivesWritingAndReading)
     ASSERT_TRUE(read && old);
     ASSERT_EQ(read->controls().size(), old->controls().size());
     for (const auto &c : old->controls()) {
-        if (c.name != "aicAlphaImage3")
+        if (c.name != "aicAlphaImage3") {
             EXPECT_EQ(*read->properties(QStringView(c.name)), c.properties) << c.name.toStdString();
+        }
     }
 
     // A control read from the file shows that entry at the program's size.
@@ -190,6 +191,7 @@ TEST(SkinEditor, UnwritableDefinitionLeavesTheOldFileWholeAndSaysSo)
         << "no temporary file is left behind";
 
     // Once the file can be written, the same Apply succeeds.
+    EXPECT_TRUE(w->applyButton()->isEnabled());
     EXPECT_TRUE(w->apply());
     EXPECT_NE(readFile(def.path), def.original);
 }

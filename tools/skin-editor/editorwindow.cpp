@@ -119,6 +119,7 @@ bool EditorWindow::apply()
     QString why;
     if (!m_document.save(m_controlName, bag, &why)) {
         setStatus(QStringLiteral("정의 파일을 저장하지 못했습니다. 원래 파일은 그대로 남아 있습니다. (%1)").arg(why), true);
+        m_apply->setEnabled(true); // the control holds the change: it can be saved again
         return false;
     }
     m_imageReplaced = false;

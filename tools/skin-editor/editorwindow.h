@@ -6,6 +6,7 @@
 #include "definitiondocument.h"
 #include "imagesourcepage.h"
 
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QWidget>
@@ -42,7 +43,7 @@ private:
     QString m_controlName;
     bool m_imageReplaced = false; // since the control's image was last saved
     QPushButton *m_apply;
-    class QLabel *m_status;
+    QLabel *m_status;
 };
 
 // Makes the program's pictures (file::/pictures/...) readable, as the

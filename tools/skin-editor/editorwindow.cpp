@@ -1,6 +1,7 @@
 #include "editorwindow.h"
 
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -27,7 +28,11 @@ EditorWindow::EditorWindow(DefinitionDocument document, QWidget *parent)
     m_list->setFixedWidth(150);
     m_list->addItems(m_document.alphaImageControls());
 
-    m_page = new ppgSourceImage(this);
+    // The page under its caption, as a designer shows a property page.
+    auto *pageBox = new QGroupBox(QStringLiteral("Image Source"), this);
+    m_page = new ppgSourceImage(pageBox);
+    auto *pageLayout = new QVBoxLayout(pageBox);
+    pageLayout->addWidget(m_page);
 
     m_surface = new QWidget(this);
     m_surface->setObjectName(QStringLiteral("picSurface"));
@@ -48,7 +53,7 @@ EditorWindow::EditorWindow(DefinitionDocument document, QWidget *parent)
     side->addStretch();
     auto *row = new QHBoxLayout;
     row->addWidget(m_list);
-    row->addWidget(m_page);
+    row->addWidget(pageBox);
     row->addLayout(side);
     auto *all = new QVBoxLayout(this);
     all->addLayout(row);

@@ -671,9 +671,14 @@ std::optional<QString> WindowDefinition::replaceSection(QStringView text, const 
     for (QStringView raw : lines) {
         const QStringView line = raw.trimmed();
         if (line.startsWith(QLatin1Char('['))) {
-            flushNewKeys();
             const QStringView section = line.sliced(1, line.size() - 2).trimmed();
-            inside = section.compare(name, Qt::CaseInsensitive) == 0;
+            const bool next = section.compare(name, Qt::CaseInsensitive) == 0;
+            // A header with an empty name continues the unnamed section that
+            // the text's first lines began (the reader allows it only while
+            // that section has no keys).
+            if (!(inside && next))
+                flushNewKeys();
+            inside = next;
             found = found || inside;
             out << raw.toString();
             lastKeyLine = inside ? out.size() - 1 : -1;

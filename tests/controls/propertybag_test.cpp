@@ -208,6 +208,16 @@ TEST(WindowDefinition, ReplacingOneSectionKeepsEveryOtherLine)
     const auto added = WindowDefinition::replaceSection(u"[a]\nX = 1", "b", bag);
     ASSERT_TRUE(added);
     EXPECT_TRUE(added->startsWith("[a]\nX = 1\n\n[b]\nImage = bytes(base64:SUNPTg==)\nProps = 7\n"));
+    // A header with an empty name is the unnamed section itself (found by fuzzing:
+    // its keys were put above the header, which the reader then refused).
+    PropertyBag two;
+    two.write("K", PropertyValue::integer(2));
+    two.write("N", PropertyValue::integer(3));
+    const auto unnamed = WindowDefinition::replaceSection(u"# top\n[ ]\nK = 1\n", QString(), two);
+    ASSERT_TRUE(unnamed);
+    EXPECT_EQ(*unnamed, QStringLiteral("# top\n[ ]\nK = 2\nN = 3\n"));
+    ASSERT_TRUE(WindowDefinition::parse(*unnamed));
+
     QString error;
     EXPECT_FALSE(WindowDefinition::replaceSection(u"[a]\nX = ?", "a", bag, &error));
     EXPECT_TRUE(error.startsWith("line 2"));

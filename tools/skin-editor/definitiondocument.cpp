@@ -19,6 +19,20 @@ const QStringList &alphaImageKeys()
     return keys;
 }
 
+// The same keys (compared without case) with the same values, in any order:
+// what a reader of the two bags would see.
+bool sameProperties(const controls::PropertyBag &a, const controls::PropertyBag &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (const QString &key : a.keys()) {
+        const controls::PropertyValue *v = b.find(key);
+        if (!v || !(*v == *a.find(key)))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 std::optional<DefinitionDocument> DefinitionDocument::open(const QString &path, QString *error)
@@ -69,8 +83,11 @@ bool DefinitionDocument::save(const QString &control, const controls::PropertyBa
     bool same = check.has_value();
     for (qsizetype i = 0; same && i < m_definition.controls().size(); ++i) {
         const controls::ControlDefinition &c = m_definition.controls()[i];
+        static const controls::PropertyBag none; // an unnamed section exists only with keys
         const controls::PropertyBag *now = std::as_const(*check).properties(QStringView(c.name));
-        same = now && (c.name.compare(control, Qt::CaseInsensitive) == 0 ? *now == properties : *now == c.properties);
+        if (!now && c.name.isEmpty())
+            now = &none;
+        same = now && sameProperties(*now, c.name.compare(control, Qt::CaseInsensitive) == 0 ? properties : c.properties);
     }
     if (!same) {
         if (error)

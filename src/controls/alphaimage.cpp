@@ -133,9 +133,8 @@ void aicAlphaImage::ReadProperties(const PropertyBag &bag)
     const bool loaded = !bytes.empty()
                         && m_image.LoadPicture_Stream(bytes, entry ? m_iconCx : scaleW(), entry ? m_iconCy : scaleH(),
                                                       0, 0, keep, entry && m_iconBits > 0 ? m_iconBits : 32);
-    if (!loaded)
-        m_iconCx = m_iconCy = m_iconBits = 0;
     if (!loaded) {
+        m_iconCx = m_iconCy = m_iconBits = 0;
         if (m_scaleMethod == ScaleMethodFixed)
             m_scaleMethod = ScaleMethodFit;
         m_flags &= flagStretchQuality | flagKeepOriginalFormat;

@@ -1,5 +1,7 @@
 // The window definition reader on any text; what it reads is written out and
-// read again.
+// read again. One section is then rewritten in place with another section's
+// properties: the result must read back with exactly those properties there
+// and every other section as before.
 #include "fuzz_app.h"
 
 #include "controls/propertybag.h"
@@ -7,6 +9,20 @@
 #include <QString>
 
 #include <cstdint>
+#include <cstdlib>
+
+// The same keys (without case) and values, in any order.
+static bool sameProperties(const controls::PropertyBag &a, const controls::PropertyBag &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (const QString &key : a.keys()) {
+        const controls::PropertyValue *v = b.find(key);
+        if (!v || !(*v == *a.find(key)))
+            return false;
+    }
+    return true;
+}
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
@@ -34,5 +50,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     const QString written = def->toText();
     controls::WindowDefinition::parse(written, &error);
+
+    if (def->controls().isEmpty())
+        return 0;
+    const controls::ControlDefinition &target = def->controls().first();
+    const controls::PropertyBag &replacement = def->controls().last().properties;
+    const auto rewritten = controls::WindowDefinition::replaceSection(text, target.name, replacement, &error);
+    if (!rewritten)
+        std::abort(); // the text parsed above
+    const auto again = controls::WindowDefinition::parse(*rewritten, &error);
+    if (!again)
+        std::abort();
+    static const controls::PropertyBag none; // keys before any header and now no keys: no section
+    for (const controls::ControlDefinition &c : def->controls()) {
+        const bool isTarget = c.name.compare(target.name, Qt::CaseInsensitive) == 0;
+        const controls::PropertyBag *now = again->properties(QStringView(c.name));
+        if (!now && c.name.isEmpty())
+            now = &none;
+        // Fonts may not survive the text form exactly; those bags are skipped.
+        bool fonts = false;
+        for (const QString &key : (isTarget ? replacement : c.properties).keys())
+            fonts = fonts || (isTarget ? replacement : c.properties).find(key)->type()
+                                 == controls::PropertyValue::Type::Font;
+        if (!fonts && (!now || !sameProperties(*now, isTarget ? replacement : c.properties)))
+            std::abort();
+    }
     return 0;
 }

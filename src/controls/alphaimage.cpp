@@ -104,6 +104,11 @@ void aicAlphaImage::ReadProperties(const PropertyBag &bag)
     m_shadowX = bag.readInt(u"ShadowX", 2).value_or(2);
     m_shadowY = bag.readInt(u"ShadowY", 2).value_or(2);
     m_shadowOpacity = bag.readInt(u"ShadowOpacity", 50).value_or(50);
+    m_iconCx = bag.readInt(u"IconWidth", 0).value_or(0);
+    m_iconCy = bag.readInt(u"IconHeight", 0).value_or(0);
+    m_iconBits = bag.readInt(u"IconDepth", 0).value_or(0);
+    if (m_iconCx < 1 || m_iconCy < 1 || m_iconCx > 256 || m_iconCy > 256 || m_iconBits < 0 || m_iconBits > 32)
+        m_iconCx = m_iconCy = m_iconBits = 0; // damaged: pick by the control's size
 
     // Values the setters would refuse fall back to their defaults, so that a
     // damaged definition cannot reach the drawing code with them.
@@ -124,9 +129,12 @@ void aicAlphaImage::ReadProperties(const PropertyBag &bag)
     imaging::ByteArray bytes(std::span(reinterpret_cast<const std::uint8_t *>(stored.constData()),
                                        std::size_t(stored.size())));
     const bool keep = !m_runMode || KeepOriginalFormat();
+    const bool entry = m_iconCx > 0;
     const bool loaded = !bytes.empty()
-                        && m_image.LoadPicture_Stream(bytes, scaleW(), scaleH(), 0, 0, keep, 32);
+                        && m_image.LoadPicture_Stream(bytes, entry ? m_iconCx : scaleW(), entry ? m_iconCy : scaleH(),
+                                                      0, 0, keep, entry && m_iconBits > 0 ? m_iconBits : 32);
     if (!loaded) {
+        m_iconCx = m_iconCy = m_iconBits = 0;
         if (m_scaleMethod == ScaleMethodFixed)
             m_scaleMethod = ScaleMethodFit;
         m_flags &= flagStretchQuality | flagKeepOriginalFormat;
@@ -206,6 +214,11 @@ void aicAlphaImage::WriteProperties(PropertyBag &bag)
         bag.writeInt(QStringLiteral("ScaleCx"), m_drawWidth, 0);
         bag.writeInt(QStringLiteral("ScaleCy"), m_drawHeight, 0);
     }
+    // Only an icon entry chosen for these very bytes is stored.
+    const bool entry = m_iconCx > 0 && !image.isEmpty();
+    bag.writeInt(QStringLiteral("IconWidth"), entry ? m_iconCx : 0, 0);
+    bag.writeInt(QStringLiteral("IconHeight"), entry ? m_iconCy : 0, 0);
+    bag.writeInt(QStringLiteral("IconDepth"), entry ? m_iconBits : 0, 0);
 }
 
 // ---- properties ----------------------------------------------------------------
@@ -562,6 +575,7 @@ bool aicAlphaImage::hasImage() const { return m_image.BitsPointer() != nullptr &
 
 void aicAlphaImage::ClearImage()
 {
+    m_iconCx = m_iconCy = m_iconBits = 0;
     if (m_flags & flagCacheActive)
         m_cache.reset(); // made again by the next drawing while AutoRedraw is on
     // A precomputed shadow would outlive the image it was made from.
@@ -585,8 +599,10 @@ void aicAlphaImage::Refresh()
 
 bool aicAlphaImage::afterLoad(bool ok)
 {
-    if (ok)
+    if (ok) {
+        m_iconCx = m_iconCy = m_iconBits = 0; // a new image: no chosen icon entry
         ApplyImageSettings();
+    }
     return ok;
 }
 
@@ -790,6 +806,13 @@ bool aicAlphaImage::LoadSourceBytes(imaging::ByteArray &bytes, int iconWidth, in
 {
     if (!m_image.LoadPicture_Stream(bytes, iconWidth, iconHeight, 0, 0, true, iconBitDepth))
         return false;
+    // Remember the entry only for an icon or cursor file, as the page chose it.
+    std::vector<imaging::c32bppDIB::IconSize> entries;
+    const bool icon = iconWidth > 0 && iconHeight > 0 && iconWidth <= 256 && iconHeight <= 256
+                      && iconBitDepth >= 0 && iconBitDepth <= 32 && m_image.SourceIconSizes(entries) > 0;
+    m_iconCx = icon ? iconWidth : 0;
+    m_iconCy = icon ? iconHeight : 0;
+    m_iconBits = icon ? iconBitDepth : 0;
     const int method = m_scaleMethod;
     const int flags = m_flags;
     m_scaleMethod = ScaleMethodActual;

@@ -148,6 +148,12 @@ public:
     bool LoadSourceBytes(imaging::ByteArray &bytes, int iconWidth, int iconHeight, int iconBitDepth);
     imaging::c32bppDIB &GetSourceSurface() { return m_image; }
     const imaging::c32bppDIB &GetSourceSurface() const { return m_image; }
+    // The icon entry (width, height, bits per pixel) that LoadSourceBytes chose
+    // in an icon or cursor file; all 0 when none was chosen. It is stored as
+    // "IconWidth", "IconHeight", "IconDepth" and picks the entry again when the
+    // properties are read, instead of the entry nearest the control's size.
+    QSize storedIconSize() const { return QSize(m_iconCx, m_iconCy); }
+    int storedIconDepth() const { return m_iconBits; }
 
     // ---- the host side ----
     bool runMode() const { return m_runMode; }
@@ -284,6 +290,7 @@ private:
     int m_oleDropMode = 0;
     QString m_tag;
     bool m_runMode = true;
+    int m_iconCx = 0, m_iconCy = 0, m_iconBits = 0; // the chosen icon entry
 
     // Tracking and fade state.
     QByteArray m_prefix;                 // "AIC<major>.<minor>:"

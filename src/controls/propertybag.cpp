@@ -643,6 +643,73 @@ std::optional<WindowDefinition> WindowDefinition::load(const QString &path, QStr
     return parse(QString::fromUtf8(f.readAll()), error);
 }
 
+std::optional<QString> WindowDefinition::replaceSection(QStringView text, const QString &name,
+                                                       const PropertyBag &properties, QString *error)
+{
+    if (!parse(text, error))
+        return std::nullopt;
+    const QList<QStringView> lines = text.split(QLatin1Char('\n'));
+    const auto keyLine = [&](const QString &key) {
+        return key + QStringLiteral(" = ") + formatValue(*properties.find(key));
+    };
+    QStringList out;
+    QStringList written;         // keys of the section already placed
+    bool inside = name.isEmpty(); // keys before any header form the unnamed section
+    bool found = inside;
+    qsizetype lastKeyLine = -1;   // where new keys go: after the section's last key
+    auto flushNewKeys = [&]() {
+        if (!inside)
+            return;
+        QStringList added;
+        for (const QString &key : properties.keys())
+            if (!written.contains(key, Qt::CaseInsensitive))
+                added << keyLine(key);
+        const qsizetype at = lastKeyLine >= 0 ? lastKeyLine + 1 : out.size();
+        for (qsizetype i = 0; i < added.size(); ++i)
+            out.insert(at + i, added[i]);
+    };
+    for (QStringView raw : lines) {
+        const QStringView line = raw.trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            const QStringView section = line.sliced(1, line.size() - 2).trimmed();
+            const bool next = section.compare(name, Qt::CaseInsensitive) == 0;
+            // A header with an empty name continues the unnamed section that
+            // the text's first lines began (the reader allows it only while
+            // that section has no keys).
+            if (!(inside && next))
+                flushNewKeys();
+            inside = next;
+            found = found || inside;
+            out << raw.toString();
+            lastKeyLine = inside ? out.size() - 1 : -1;
+            continue;
+        }
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (!inside || line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char(';'))
+            || eq <= 0) {
+            out << raw.toString();
+            continue;
+        }
+        const QString key = line.first(eq).trimmed().toString();
+        const PropertyValue *now = properties.find(key);
+        if (!now || written.contains(key, Qt::CaseInsensitive))
+            continue; // removed, or a repeat of a key already placed
+        QString why;
+        const auto before = ValueReader(line.sliced(eq + 1)).read(&why);
+        out << (before && *before == *now ? raw.toString() : keyLine(key));
+        written << key;
+        lastKeyLine = out.size() - 1;
+    }
+    flushNewKeys();
+    QString result = out.join(QLatin1Char('\n'));
+    if (!found && !properties.isEmpty()) {
+        if (!result.isEmpty() && !result.endsWith(QLatin1Char('\n')))
+            result += QLatin1Char('\n');
+        result += QStringLiteral("\n[") + name + QStringLiteral("]\n") + properties.toText();
+    }
+    return result;
+}
+
 const PropertyBag *WindowDefinition::properties(QStringView name) const
 {
     for (const ControlDefinition &c : m_controls)

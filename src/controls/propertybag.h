@@ -150,6 +150,16 @@ public:
 
     QString toText() const;
 
+    // Rewrites one section of a definition's text so that it holds exactly the
+    // given properties, keeping every other line as written: comments, blank
+    // lines and the other sections. Within the section a key whose value did
+    // not change keeps its line (so a file: reference stays a reference),
+    // changed keys are written in the text form above, keys no longer present
+    // are dropped and new keys follow the section's last key line. A missing
+    // section is added at the end. Nothing when the text does not parse.
+    static std::optional<QString> replaceSection(QStringView text, const QString &name,
+                                                 const PropertyBag &properties, QString *error = nullptr);
+
 private:
     QList<ControlDefinition> m_controls;
 };

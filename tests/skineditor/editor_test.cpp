@@ -1,0 +1,228 @@
+// The editor window over a real window definition: which sections it offers,
+// applying and writing the file back (comments, references and the other
+// sections kept), a file that cannot be written, and a screenshot.
+#include "editor_fixtures.h"
+#include "editorwindow.h"
+
+#include <QAbstractItemView>
+#include <QDir>
+#include <QPainter>
+#include <QPixmap>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace editor_fixtures;
+using controls::PropertyBag;
+using controls::PropertyValue;
+using controls::WindowDefinition;
+using skineditor::DefinitionDocument;
+using skineditor::EditorWindow;
+
+namespace {
+
+// The download window's definition, copied where the test may rewrite it.
+struct Definition {
+    Files files;
+    QString path;
+    QByteArray original;
+    Definition()
+    {
+        skineditor::initEditorResources(); // its icons are file::/pictures/... references
+        original = readFile(sourcePath("resources/forms/frmDownload.def"));
+        path = files.write("frmDownload.def", original);
+    }
+    std::unique_ptr<EditorWindow> window()
+    {
+        QString why;
+        auto doc = DefinitionDocument::open(path, &why);
+        EXPECT_TRUE(doc) << why.toStdString();
+        return doc ? std::make_unique<EditorWindow>(std::move(*doc)) : nullptr;
+    }
+};
+
+// While it lives no new file can be opened: the system refuses the temporary
+// file of a save, whatever the user's rights.
+class NoNewFiles {
+public:
+    NoNewFiles()
+    {
+        getrlimit(RLIMIT_NOFILE, &m_old);
+        const int fd = ::open("/dev/null", O_RDONLY); // the lowest free number
+        ::close(fd);
+        rlimit r = m_old;
+        r.rlim_cur = rlim_t(fd);
+        setrlimit(RLIMIT_NOFILE, &r);
+    }
+    ~NoNewFiles() { setrlimit(RLIMIT_NOFILE, &m_old); }
+
+private:
+    rlimit m_old{};
+};
+
+QStringList commentLines(const QString &text)
+{
+    QStringList out;
+    for (const QString &line : text.split('\n'))
+        if (line.trimmed().startsWith('#'))
+            out << line;
+    return out;
+}
+
+} // namespace
+
+TEST(SkinEditor, OffersTheSectionsOfAlphaImageControls)
+{
+    Definition def;
+    auto w = def.window();
+    ASSERT_TRUE(w);
+    EXPECT_EQ(w->document().alphaImageControls(), (QStringList{"aicAlphaImage1", "aicAlphaImage3", "aicAlphaImage2"}));
+    EXPECT_EQ(w->editedControl()->objectName(), QStringLiteral("aicAlphaImage1"));
+    EXPECT_EQ(w->page()->cboIcon->count(), 8) << "the stored icon is described at once";
+    EXPECT_FALSE(w->applyButton()->isEnabled());
+
+    const auto section = [](const char *name, std::initializer_list<std::pair<const char *, PropertyValue>> keys) {
+        controls::ControlDefinition c{QString::fromLatin1(name), {}};
+        for (const auto &[k, v] : keys)
+            c.properties.write(QString::fromLatin1(k), v);
+        return c;
+    };
+    const auto image = PropertyValue::bytes("x");
+    const struct {
+        controls::ControlDefinition c;
+        bool offered;
+    } cases[] = {
+        {section("aicLogo", {}), true},                                              // by name
+        {section("picLogo", {{"image", image}, {"Props", PropertyValue::integer(5)}}), true}, // by its Image
+        {section("cmdGo", {{"Image", image}, {"Caption", PropertyValue::text("go")}}), false}, // a button's keys
+        {section("lblTitle", {{"Caption", PropertyValue::text("t")}}), false},
+        {section("aicOdd", {{"Theme", PropertyValue::integer(1)}}), false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(DefinitionDocument::isAlphaImageSection(c.c), c.offered) << c.c.name.toStdString();
+}
+
+TEST(SkinEditor, AppliedIconEntrySurvivesWritingAndReading)
+{
+    Definition def;
+    auto w = def.window();
+    ASSERT_TRUE(w);
+    ASSERT_TRUE(w->selectControl("aicAlphaImage3"));
+    auto *page = w->page();
+    ASSERT_EQ(page->cboIcon->count(), 8);
+    page->cboIcon->setCurrentIndex(0); // 16 x 16 at 8 bits
+    page->cboIcon_Click();
+    EXPECT_TRUE(w->applyButton()->isEnabled());
+    ASSERT_TRUE(w->apply()) << w->statusText().toStdString();
+
+    const QString text = QString::fromUtf8(readFile(def.path));
+    const QString before = QString::fromUtf8(def.original);
+    // Comments, the icon reference and every other section are as they were.
+    EXPECT_EQ(commentLines(text), commentLines(before));
+    EXPECT_TRUE(text.contains("[aicAlphaImage3]\nImage = bytes(file::/pictures/seek_back.ico)\nProps = 5\n"
+                              "IconWidth = 16\nIconHeight = 16\nIconDepth = 8\n"));
+    const auto read = WindowDefinition::parse(text);
+    const auto old = WindowDefinition::parse(before);
+    ASSERT_TRUE(read && old);
+    ASSERT_EQ(read->controls().size(), old->controls().size());
+    for (const auto &c : old->controls()) {
+        if (c.name != "aicAlphaImage3") {
+            EXPECT_EQ(*read->properties(QStringView(c.name)), c.properties) << c.name.toStdString();
+        }
+    }
+
+    // A control read from the file shows that entry at the program's size.
+    controls::aicAlphaImage control(nullptr, true);
+    control.setAutoSize(false);
+    control.setGeometry(0, 0, 48, 48);
+    control.ReadProperties(*read->properties(u"aicAlphaImage3"));
+    EXPECT_EQ(control.GetSourceSurface().Width(), 16);
+    EXPECT_EQ(control.GetSourceSurface().ImageType(), imaging::Icon) << "the 8-bit entry";
+
+    // And the editor, opened again, holds the same control.
+    auto again = def.window();
+    ASSERT_TRUE(again && again->selectControl("aicAlphaImage3"));
+    EXPECT_EQ(again->editedControl()->storedIconSize(), QSize(16, 16));
+    EXPECT_EQ(again->editedControl()->storedIconDepth(), 8);
+}
+
+TEST(SkinEditor, NewImageIsStoredInlineAndClearedImageIsDropped)
+{
+    Definition def;
+    auto w = def.window();
+    ASSERT_TRUE(w);
+    const QByteArray picture = png(40, 30);
+    const QString file = def.files.write("new.png", picture);
+    w->page()->setFileChooser([&](const skineditor::FileRequest &) { return file; });
+    w->page()->cmdBrowse_Click();
+    ASSERT_TRUE(w->apply());
+    auto read = WindowDefinition::load(def.path);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->properties(u"aicAlphaImage1")->readBytes(u"Image"), std::optional<QByteArray>(picture));
+    EXPECT_TRUE(QString::fromUtf8(readFile(def.path)).contains("[aicAlphaImage1]\nImage = bytes(base64:"));
+    EXPECT_EQ(read->properties(u"aicAlphaImage1")->readInt(u"GrayScale", -1), std::optional<qint32>(0));
+    EXPECT_EQ(w->editedControl()->size(), QSize(40, 30));
+
+    w->page()->Command1_Click();
+    ASSERT_TRUE(w->apply());
+    read = WindowDefinition::load(def.path);
+    ASSERT_TRUE(read);
+    EXPECT_FALSE(read->properties(u"aicAlphaImage1")->contains(u"Image"));
+    EXPECT_EQ(read->properties(u"aicAlphaImage1")->readInt(u"Props", 1), std::optional<qint32>(5));
+}
+
+TEST(SkinEditor, UnwritableDefinitionLeavesTheOldFileWholeAndSaysSo)
+{
+    Definition def;
+    auto w = def.window();
+    ASSERT_TRUE(w);
+    w->page()->Command1_Click();
+    bool saved = true;
+    {
+        NoNewFiles refuse;
+        saved = w->apply();
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(readFile(def.path), def.original);
+    EXPECT_TRUE(w->statusText().startsWith(QStringLiteral("정의 파일을 저장하지 못했습니다. 원래 파일은 그대로 남아 있습니다.")))
+        << w->statusText().toStdString();
+    EXPECT_EQ(QDir(QFileInfo(def.path).path()).entryList(QDir::Files), QStringList{"frmDownload.def"})
+        << "no temporary file is left behind";
+
+    // Once the file can be written, the same Apply succeeds.
+    EXPECT_TRUE(w->applyButton()->isEnabled());
+    EXPECT_TRUE(w->apply());
+    EXPECT_NE(readFile(def.path), def.original);
+}
+
+TEST(SkinEditor, ScreenshotOfAnIconsEntryList)
+{
+    Definition def;
+    auto w = def.window();
+    ASSERT_TRUE(w);
+    w->show();
+    auto *combo = w->page()->cboIcon;
+    ASSERT_EQ(combo->count(), 8);
+    // Another entry chosen (24 x 24 at 8 bits), then the list opened again:
+    // the preview stays in sight above the list.
+    combo->setCurrentIndex(2);
+    w->page()->cboIcon_Click();
+    combo->showPopup();
+    QWidget *popup = combo->view()->window();
+    ASSERT_TRUE(popup->isVisible());
+    const QRect windowRect(w->mapToGlobal(QPoint(0, 0)), w->size());
+    const QRect popupRect(popup->mapToGlobal(QPoint(0, 0)), popup->size());
+    const QRect all = windowRect.united(popupRect);
+    QPixmap shot(all.size());
+    shot.fill(Qt::darkGray);
+    {
+        QPainter p(&shot);
+        p.drawPixmap(windowRect.topLeft() - all.topLeft(), w->grab());
+        p.drawPixmap(popupRect.topLeft() - all.topLeft(), popup->grab());
+    }
+    combo->hidePopup();
+    const QString dir = QStringLiteral(SORIMBA_BINARY_DIR "/screenshots");
+    QDir().mkpath(dir);
+    ASSERT_TRUE(shot.save(dir + "/skin-editor-icon-list.png"));
+}

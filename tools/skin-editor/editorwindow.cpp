@@ -1,0 +1,135 @@
+#include "editorwindow.h"
+
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+static void initResourcesOutsideNamespace() { Q_INIT_RESOURCE(resources); }
+
+namespace skineditor {
+
+namespace {
+// The controls of the program's windows are 48 pixels square (720 twips);
+// a stored icon without a chosen entry is decoded at that size.
+constexpr int kControlSize = 48;
+} // namespace
+
+void initEditorResources() { initResourcesOutsideNamespace(); }
+
+EditorWindow::EditorWindow(DefinitionDocument document, QWidget *parent)
+    : QWidget(parent), m_document(std::move(document))
+{
+    setWindowTitle(QFileInfo(m_document.path()).fileName() + QStringLiteral(" - Sorimba 2 스킨 편집기"));
+
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("lstControls"));
+    m_list->setFixedWidth(150);
+    m_list->addItems(m_document.alphaImageControls());
+
+    // The page under its caption, as a designer shows a property page.
+    auto *pageBox = new QGroupBox(QStringLiteral("Image Source"), this);
+    m_page = new ppgSourceImage(pageBox);
+    auto *pageLayout = new QVBoxLayout(pageBox);
+    pageLayout->addWidget(m_page);
+
+    m_surface = new QWidget(this);
+    m_surface->setObjectName(QStringLiteral("picSurface"));
+    m_surface->setFixedSize(150, 150);
+    m_surface->setAutoFillBackground(true);
+
+    m_apply = new QPushButton(QStringLiteral("Apply"), this);
+    m_apply->setObjectName(QStringLiteral("cmdApply"));
+    m_apply->setEnabled(false);
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("lblStatus"));
+    m_status->setWordWrap(true);
+
+    auto *side = new QVBoxLayout;
+    side->addWidget(new QLabel(QStringLiteral("컨트롤 모양"), this));
+    side->addWidget(m_surface);
+    side->addWidget(m_apply);
+    side->addStretch();
+    auto *row = new QHBoxLayout;
+    row->addWidget(m_list);
+    row->addWidget(pageBox);
+    row->addLayout(side);
+    auto *all = new QVBoxLayout(this);
+    all->addLayout(row);
+    all->addWidget(m_status);
+
+    connect(m_list, &QListWidget::currentTextChanged, this, &EditorWindow::showControl);
+    connect(m_page, &ppgSourceImage::changedMarked, m_apply, &QPushButton::setEnabled);
+    connect(m_apply, &QPushButton::clicked, this, &EditorWindow::apply);
+
+    if (m_list->count() > 0)
+        m_list->setCurrentRow(0);
+    else
+        setStatus(QStringLiteral("이 정의 파일에는 알파 이미지 컨트롤이 없습니다."), false);
+}
+
+QString EditorWindow::statusText() const { return m_status->text(); }
+
+void EditorWindow::setStatus(const QString &text, bool error)
+{
+    m_status->setText(text);
+    m_status->setStyleSheet(error ? QStringLiteral("color: #c00000;") : QString());
+}
+
+bool EditorWindow::selectControl(const QString &name)
+{
+    const auto found = m_list->findItems(name, Qt::MatchFixedString);
+    if (found.isEmpty())
+        return false;
+    m_list->setCurrentItem(found.first());
+    return m_controlName.compare(name, Qt::CaseInsensitive) == 0;
+}
+
+void EditorWindow::showControl(const QString &name)
+{
+    m_page->SelectionChanged(nullptr);
+    delete m_control;
+    m_control = nullptr;
+    m_controlName = name;
+    m_imageReplaced = false;
+    const controls::PropertyBag *bag = m_document.definition().properties(QStringView(name));
+    if (!bag)
+        return;
+    // A control on a form being designed: it keeps the bytes it was given.
+    m_control = new controls::aicAlphaImage(m_surface, false);
+    m_control->setObjectName(name);
+    m_control->setGeometry(0, 0, kControlSize, kControlSize);
+    m_control->ReadProperties(*bag);
+    m_control->show();
+    m_page->SelectionChanged(m_control);
+    setStatus(QStringLiteral("편집 중: %1").arg(name), false);
+}
+
+bool EditorWindow::apply()
+{
+    if (!m_control)
+        return false;
+    m_imageReplaced = m_imageReplaced || m_page->ImageReplaced();
+    m_page->ApplyChanges();
+    controls::PropertyBag bag = *m_document.definition().properties(QStringView(m_controlName));
+    const std::optional<controls::PropertyValue> stored =
+        bag.find(u"Image") ? std::optional(*bag.find(u"Image")) : std::nullopt;
+    m_control->WriteProperties(bag);
+    // Decoding an icon entry rewrites that entry's header inside the kept
+    // bytes. When only the entry changed, the stored value (often a reference
+    // to the picture file) is kept as written.
+    if (!m_imageReplaced && stored && bag.contains(u"Image"))
+        bag.write(QStringLiteral("Image"), *stored);
+    QString why;
+    if (!m_document.save(m_controlName, bag, &why)) {
+        setStatus(QStringLiteral("정의 파일을 저장하지 못했습니다. 원래 파일은 그대로 남아 있습니다. (%1)").arg(why), true);
+        m_apply->setEnabled(true); // the control holds the change: it can be saved again
+        return false;
+    }
+    m_imageReplaced = false;
+    setStatus(QStringLiteral("%1 컨트롤의 이미지를 저장했습니다.").arg(m_controlName), false);
+    return true;
+}
+
+} // namespace skineditor

@@ -57,7 +57,6 @@ void insideRange(double p0, double dp, double lo, double hi, std::int32_t count,
     to = std::int32_t(std::max(double(from), t));
 }
 
-
 // Rows of the working square are handled in bands of this many, and each
 // band in blocks of as many columns, so that the source pixels one block
 // reads (a turned square of the source) stay in the cache.
@@ -251,9 +250,9 @@ bool c32bppDIB::RotateAtTopLeft(gdi::HDC hdc, float Angle, std::int32_t TopX, st
     // drawn with Render at its place; every pixel is blended on its own, so
     // this equals drawing the whole square. It is left to the whole square
     // where the drawing would go through GDI+, or where the square's far
-    // corner lies beyond the coordinate range.
-    const bool fast = g_fastPathAllowed && !working.isGDIplusEnabled() && squareX + d <= INT32_MAX &&
-                      squareY + d <= INT32_MAX;
+    // corners lie beyond the coordinate range.
+    const bool fast = g_fastPathAllowed && !working.isGDIplusEnabled() && squareX >= INT32_MIN &&
+                      squareY >= INT32_MIN && squareX + d <= INT32_MAX && squareY + d <= INT32_MAX;
     if (!fast) {
         if (!working.InitializeDIB(d, d))
             return false;   // too large: reported, never a crash
@@ -307,8 +306,9 @@ bool c32bppDIB::RotateAtTopLeft(gdi::HDC hdc, float Angle, std::int32_t TopX, st
         }
     }
     if (boxesOnly && !drawn) {
-        // No box was drawn (none written, or all of them fell outside): the
-        // answer is what the whole square, all but those boxes clear, gives.
+        // No box was drawn (none written, or all of them fell outside the
+        // destination): the answer is the whole square's, found by drawing
+        // the now clear strips, which changes nothing.
         for (std::int32_t band = 0; band < d; band += kBand)
             drawn = drawStrip(band, std::min(d, band + kBand), 0, d) || drawn;
     }

@@ -137,9 +137,12 @@ void drawBand(const Turn &t, std::int32_t band, std::int32_t bandEnd, std::int32
             }
             std::uint8_t *o = row + std::size_t(from) * 4;
             double qx = px, qy = py;
+            // Inside the rectangle the point is at least 0, so truncation is
+            // the floor.
+            const PixelRows source = t.source;
             for (std::int32_t u = from; u < to; ++u, qx += dpx, qy += dpy, o += 4)
                 if (qx >= xLo && qx < xHi && qy >= yLo && qy < yHi)
-                    std::memcpy(o, t.source.pixel(std::int32_t(std::floor(qx)), std::int32_t(std::floor(qy))), 4);
+                    std::memcpy(o, source.pixel(std::int32_t(qx), std::int32_t(qy)), 4);
         }
         if (count)
             detail::bilinearRotateRows(starts, count, t.span, t.source);

@@ -184,147 +184,24 @@ __attribute__((target("avx2,fma"))) inline __m256d insideMask(__m256d x, __m256d
                          _mm256_and_pd(_mm256_cmp_pd(y, yLo, _CMP_GE_OQ), _mm256_cmp_pd(y, yHi, _CMP_LT_OQ)));
 }
 
-// The loop's constants.
-struct RowsConstants {
-    __m256d xLo, xHi, yLo, yHi;
-    __m256i lastX, lastY, width;
-    const int *base;
-};
-
-// One column of eight lanes, loaded: which lanes draw, their fractions and
-// taps. The loop loads the next column before it finishes this one, so
-// that the loads are under way while the sums are made.
-struct RowsStep {
-    __m256i ok, edge, hit, p00, p10, p01, p11;
-    __m256 fx, fy;
-    __m256d x0, x1, y0, y1;
-    std::int32_t u;
-};
-
-// Loads the column u of points (x0, y0) (lanes 0-3) and (x1, y1) (lanes
-// 4-7) for the lanes in active; false when no lane draws.
-__attribute__((target("avx2,fma"))) inline bool loadStep(RowsStep &t, const RowsConstants &k, __m256d x0,
-                                                         __m256d x1, __m256d y0, __m256d y1, __m256i active,
-                                                         std::int32_t u)
-{
-    t.ok = _mm256_and_si256(active, narrowMasks(insideMask(x0, y0, k.xLo, k.xHi, k.yLo, k.yHi),
-                                                insideMask(x1, y1, k.xLo, k.xHi, k.yLo, k.yHi)));
-    if (_mm256_testz_si256(t.ok, t.ok))
-        return false;
-    t.x0 = x0;
-    t.x1 = x1;
-    t.y0 = y0;
-    t.y1 = y1;
-    t.u = u;
-    // Inside, truncation is the floor (the points are at least 0).
-    const __m128i ix0 = _mm256_cvttpd_epi32(x0), ix1 = _mm256_cvttpd_epi32(x1);
-    const __m128i iy0 = _mm256_cvttpd_epi32(y0), iy1 = _mm256_cvttpd_epi32(y1);
-    const __m256i ix = _mm256_set_m128i(ix1, ix0), iy = _mm256_set_m128i(iy1, iy0);
-    // At the last column or row the plain arithmetic is used, so every lane
-    // that loads reads a pixel and the one after it in two rows; the others
-    // read the image's first two pixels.
-    t.edge = _mm256_or_si256(_mm256_cmpeq_epi32(ix, k.lastX), _mm256_cmpeq_epi32(iy, k.lastY));
-    const __m256i load = _mm256_andnot_si256(t.edge, t.ok);
-    const __m256i i00 = _mm256_and_si256(load, _mm256_add_epi32(_mm256_mullo_epi32(iy, k.width), ix));
-    const __m256i i01 = _mm256_add_epi32(i00, _mm256_and_si256(load, k.width));
-    // Pixel pairs of lanes 0-3 and 4-7, split into the left and right pixels
-    // in lane order.
-    const __m256 top0 = pairs(k.base, _mm256_castsi256_si128(i00));
-    const __m256 top1 = pairs(k.base, _mm256_extracti128_si256(i00, 1));
-    const __m256 bot0 = pairs(k.base, _mm256_castsi256_si128(i01));
-    const __m256 bot1 = pairs(k.base, _mm256_extracti128_si256(i01, 1));
-    t.p00 = inOrder(_mm256_shuffle_ps(top0, top1, 0x88));
-    t.p10 = inOrder(_mm256_shuffle_ps(top0, top1, 0xDD));
-    t.p01 = inOrder(_mm256_shuffle_ps(bot0, bot1, 0x88));
-    t.p11 = inOrder(_mm256_shuffle_ps(bot0, bot1, 0xDD));
-    const __m256d fx0 = _mm256_sub_pd(x0, _mm256_cvtepi32_pd(ix0)), fx1 = _mm256_sub_pd(x1, _mm256_cvtepi32_pd(ix1));
-    const __m256d fy0 = _mm256_sub_pd(y0, _mm256_cvtepi32_pd(iy0)), fy1 = _mm256_sub_pd(y1, _mm256_cvtepi32_pd(iy1));
-    t.fx = _mm256_set_m128(_mm256_cvtpd_ps(fx1), _mm256_cvtpd_ps(fx0));
-    t.fy = _mm256_set_m128(_mm256_cvtpd_ps(fy1), _mm256_cvtpd_ps(fy0));
-    // On a pixel exactly (or so close that single precision shows 0, below
-    // 1e-38, where the other weights add far less than the slack).
-    const __m256 zerof = _mm256_setzero_ps();
-    t.hit = _mm256_castps_si256(
-        _mm256_and_ps(_mm256_cmp_ps(t.fx, zerof, _CMP_EQ_OQ), _mm256_cmp_ps(t.fy, zerof, _CMP_EQ_OQ)));
-    return true;
-}
-
-// Makes and stores the pixels of a loaded column.
-__attribute__((target("avx2,fma"))) inline void finishStep(const RowsStep &t, std::uint8_t *const *out,
-                                                           const RotateSpan &s, const PixelRows &src)
-{
-    const __m256 settled = _mm256_set1_ps(kSettled), onef = _mm256_set1_ps(1.0f);
-    // Byte c of each pixel moved to the low byte of its lane (the byte
-    // shuffle counts bytes within each 128-bit half).
-    const __m256i pick = _mm256_setr_epi32(0x80808000, 0x80808004, 0x80808008, 0x8080800C, 0x80808000,
-                                           0x80808004, 0x80808008, 0x8080800C);
-    const __m256 gx = _mm256_sub_ps(onef, t.fx), gy = _mm256_sub_ps(onef, t.fy);
-    const __m256 w00 = _mm256_mul_ps(gx, gy), w10 = _mm256_mul_ps(t.fx, gy);
-    const __m256 w01 = _mm256_mul_ps(gx, t.fy), w11 = _mm256_mul_ps(t.fx, t.fy);
-    __m256i result = _mm256_setzero_si256(), sure = _mm256_setzero_si256();
-    for (int c = 0; c < 4; ++c) {
-        const __m256i sh = _mm256_add_epi32(pick, _mm256_set1_epi32(c));
-        // Two pairs summed apart, for a shorter chain.
-        const __m256 upper = _mm256_fmadd_ps(w10, _mm256_cvtepi32_ps(_mm256_shuffle_epi8(t.p10, sh)),
-                                             _mm256_mul_ps(w00, _mm256_cvtepi32_ps(_mm256_shuffle_epi8(t.p00, sh))));
-        const __m256 lower = _mm256_fmadd_ps(w11, _mm256_cvtepi32_ps(_mm256_shuffle_epi8(t.p11, sh)),
-                                             _mm256_mul_ps(w01, _mm256_cvtepi32_ps(_mm256_shuffle_epi8(t.p01, sh))));
-        const __m256 sum = _mm256_add_ps(upper, lower);
-        const __m256i k = _mm256_cvttps_epi32(_mm256_add_ps(sum, settled));
-        const __m256i kOk =
-            _mm256_castps_si256(_mm256_cmp_ps(_mm256_sub_ps(sum, settled), _mm256_cvtepi32_ps(k), _CMP_GE_OQ));
-        result = _mm256_or_si256(result, _mm256_slli_epi32(k, 8 * c));
-        sure = _mm256_or_si256(sure, _mm256_and_si256(kOk, _mm256_set1_epi32(0xFF << (8 * c))));
-    }
-    // Channels whose four taps are equal are that byte.
-    const __m256i same = _mm256_and_si256(_mm256_cmpeq_epi8(t.p00, t.p10),
-                                          _mm256_and_si256(_mm256_cmpeq_epi8(t.p00, t.p01), _mm256_cmpeq_epi8(t.p00, t.p11)));
-    result = _mm256_blendv_epi8(result, t.p00, same);
-    __m256i settledPixel =
-        _mm256_andnot_si256(t.edge, _mm256_cmpeq_epi32(_mm256_or_si256(sure, same), _mm256_set1_epi32(-1)));
-    const __m256i onPixel = _mm256_andnot_si256(t.edge, t.hit);
-    result = _mm256_blendv_epi8(result, t.p00, onPixel);
-    settledPixel = _mm256_or_si256(settledPixel, onPixel);
-    alignas(32) std::uint32_t value[8];
-    _mm256_store_si256(reinterpret_cast<__m256i *>(value), result);
-    unsigned todo = unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(t.ok)));
-    const unsigned done = unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(settledPixel)));
-    const std::size_t column = std::size_t(t.u) * 4;
-    if (todo == 0xFF && done == 0xFF) {
-        for (int i = 0; i < 8; ++i)
-            std::memcpy(out[i] + column, &value[i], 4);
-        return;
-    }
-    alignas(32) double xs[8], ys[8];
-    if (todo & ~done) {
-        _mm256_store_pd(xs, t.x0);
-        _mm256_store_pd(xs + 4, t.x1);
-        _mm256_store_pd(ys, t.y0);
-        _mm256_store_pd(ys + 4, t.y1);
-    }
-    while (todo) {
-        const int i = __builtin_ctz(todo);
-        todo &= todo - 1;
-        if (done >> i & 1)
-            std::memcpy(out[i] + column, &value[i], 4);
-        else
-            rotatePixelPlain(out[i] + column, xs[i], ys[i], s, src);
-    }
-}
-
 __attribute__((target("avx2,fma"))) void rotateRowsAvx2(const RotateRow *rows, std::int32_t count,
                                                         const RotateSpan &s, const PixelRows &src)
 {
-    RowsConstants k;
-    k.base = reinterpret_cast<const int *>(src.bits);
-    k.xLo = _mm256_set1_pd(s.xLo);
-    k.xHi = _mm256_set1_pd(s.xHi);
-    k.yLo = _mm256_set1_pd(s.yLo);
-    k.yHi = _mm256_set1_pd(s.yHi);
-    k.lastX = _mm256_set1_epi32(s.lastX);
-    k.lastY = _mm256_set1_epi32(s.lastY);
-    k.width = _mm256_set1_epi32(src.width);
+    const int *base = reinterpret_cast<const int *>(src.bits);
+    const __m256d xLo = _mm256_set1_pd(s.xLo), xHi = _mm256_set1_pd(s.xHi);
+    const __m256d yLo = _mm256_set1_pd(s.yLo), yHi = _mm256_set1_pd(s.yHi);
     const __m256d dpx = _mm256_set1_pd(s.dpx), dpy = _mm256_set1_pd(s.dpy);
+    const __m256i lastX = _mm256_set1_epi32(s.lastX), lastY = _mm256_set1_epi32(s.lastY);
+    const __m256i width = _mm256_set1_epi32(src.width);
+    const __m256 settled = _mm256_set1_ps(kSettled), onef = _mm256_set1_ps(1.0f);
+    const __m256i allOnes = _mm256_set1_epi32(-1);
+    // Byte c of each pixel moved to the low byte of its lane
+    // (the byte shuffle counts bytes within each 128-bit half).
+    const __m256i pick = _mm256_setr_epi32(0x80808000, 0x80808004, 0x80808008, 0x8080800C, 0x80808000,
+                                           0x80808004, 0x80808008, 0x8080800C);
+    const __m256i channel[4] = {pick, _mm256_add_epi32(pick, _mm256_set1_epi32(1)),
+                                _mm256_add_epi32(pick, _mm256_set1_epi32(2)),
+                                _mm256_add_epi32(pick, _mm256_set1_epi32(3))};
 
     for (std::int32_t g = 0; g < count; g += 8) {
         const std::int32_t n = std::min<std::int32_t>(8, count - g);
@@ -350,9 +227,7 @@ __attribute__((target("avx2,fma"))) void rotateRowsAvx2(const RotateRow *rows, s
         __m256d y0 = _mm256_load_pd(ys), y1 = _mm256_load_pd(ys + 4);
         // The next column at which a lane starts.
         std::int32_t nextStart = first;
-        RowsStep steps[2];
-        int next = 0;
-        bool pending = false;
+        alignas(32) std::uint32_t value[8];
         for (std::int32_t u = first; u < last; ++u) {
             if (u == nextStart) {
                 _mm256_store_pd(xs, x0);
@@ -375,19 +250,99 @@ __attribute__((target("avx2,fma"))) void rotateRowsAvx2(const RotateRow *rows, s
             }
             const __m256i uu = _mm256_set1_epi32(u);
             const __m256i active = _mm256_andnot_si256(_mm256_cmpgt_epi32(fromV, uu), _mm256_cmpgt_epi32(toV, uu));
-            const bool loaded = loadStep(steps[next], k, x0, x1, y0, y1, active, u);
-            if (pending)
-                finishStep(steps[next ^ 1], out, s, src);
-            pending = loaded;
-            if (loaded)
-                next ^= 1;
+            const __m256i ok = _mm256_and_si256(
+                active, narrowMasks(insideMask(x0, y0, xLo, xHi, yLo, yHi), insideMask(x1, y1, xLo, xHi, yLo, yHi)));
+            if (_mm256_testz_si256(ok, ok)) {
+                x0 = _mm256_add_pd(x0, dpx);
+                x1 = _mm256_add_pd(x1, dpx);
+                y0 = _mm256_add_pd(y0, dpy);
+                y1 = _mm256_add_pd(y1, dpy);
+                continue;
+            }
+            // Inside, truncation is the floor (the points are at least 0).
+            const __m128i ix0 = _mm256_cvttpd_epi32(x0), ix1 = _mm256_cvttpd_epi32(x1);
+            const __m128i iy0 = _mm256_cvttpd_epi32(y0), iy1 = _mm256_cvttpd_epi32(y1);
+            const __m256d fx0 = _mm256_sub_pd(x0, _mm256_cvtepi32_pd(ix0)), fx1 = _mm256_sub_pd(x1, _mm256_cvtepi32_pd(ix1));
+            const __m256d fy0 = _mm256_sub_pd(y0, _mm256_cvtepi32_pd(iy0)), fy1 = _mm256_sub_pd(y1, _mm256_cvtepi32_pd(iy1));
+            const __m256 fx = _mm256_set_m128(_mm256_cvtpd_ps(fx1), _mm256_cvtpd_ps(fx0));
+            const __m256 fy = _mm256_set_m128(_mm256_cvtpd_ps(fy1), _mm256_cvtpd_ps(fy0));
+            // On a pixel exactly (or so close that single precision shows 0,
+            // below 1e-38, where the other weights add far less than the slack).
+            const __m256 zerof = _mm256_setzero_ps();
+            const __m256i hit = _mm256_castps_si256(
+                _mm256_and_ps(_mm256_cmp_ps(fx, zerof, _CMP_EQ_OQ), _mm256_cmp_ps(fy, zerof, _CMP_EQ_OQ)));
+            const __m256i ix = _mm256_set_m128i(ix1, ix0), iy = _mm256_set_m128i(iy1, iy0);
+            // At the last column or row the plain arithmetic is used, so
+            // every lane that loads reads a pixel and the one after it in two
+            // rows; the others read the image's first two pixels.
+            const __m256i edge = _mm256_or_si256(_mm256_cmpeq_epi32(ix, lastX), _mm256_cmpeq_epi32(iy, lastY));
+            const __m256i load = _mm256_andnot_si256(edge, ok);
+            const __m256i i00 = _mm256_and_si256(load, _mm256_add_epi32(_mm256_mullo_epi32(iy, width), ix));
+            const __m256i i01 = _mm256_add_epi32(i00, _mm256_and_si256(load, width));
+            // Pixel pairs of lanes 0-3 and 4-7, split into the left and right
+            // pixels in lane order.
+            const __m256 top0 = pairs(base, _mm256_castsi256_si128(i00));
+            const __m256 top1 = pairs(base, _mm256_extracti128_si256(i00, 1));
+            const __m256 bot0 = pairs(base, _mm256_castsi256_si128(i01));
+            const __m256 bot1 = pairs(base, _mm256_extracti128_si256(i01, 1));
+            const __m256i p00 = inOrder(_mm256_shuffle_ps(top0, top1, 0x88));
+            const __m256i p10 = inOrder(_mm256_shuffle_ps(top0, top1, 0xDD));
+            const __m256i p01 = inOrder(_mm256_shuffle_ps(bot0, bot1, 0x88));
+            const __m256i p11 = inOrder(_mm256_shuffle_ps(bot0, bot1, 0xDD));
+            const __m256 gx = _mm256_sub_ps(onef, fx), gy = _mm256_sub_ps(onef, fy);
+            const __m256 w00 = _mm256_mul_ps(gx, gy), w10 = _mm256_mul_ps(fx, gy);
+            const __m256 w01 = _mm256_mul_ps(gx, fy), w11 = _mm256_mul_ps(fx, fy);
+            __m256i result = _mm256_setzero_si256(), sure = _mm256_setzero_si256();
+            for (int c = 0; c < 4; ++c) {
+                const __m256i sh = channel[c];
+                // Two pairs summed apart, for a shorter chain.
+                const __m256 upper = _mm256_fmadd_ps(w10, _mm256_cvtepi32_ps(_mm256_shuffle_epi8(p10, sh)),
+                                                     _mm256_mul_ps(w00, _mm256_cvtepi32_ps(_mm256_shuffle_epi8(p00, sh))));
+                const __m256 lower = _mm256_fmadd_ps(w11, _mm256_cvtepi32_ps(_mm256_shuffle_epi8(p11, sh)),
+                                                     _mm256_mul_ps(w01, _mm256_cvtepi32_ps(_mm256_shuffle_epi8(p01, sh))));
+                const __m256 sum = _mm256_add_ps(upper, lower);
+                const __m256i k = _mm256_cvttps_epi32(_mm256_add_ps(sum, settled));
+                const __m256i kOk = _mm256_castps_si256(
+                    _mm256_cmp_ps(_mm256_sub_ps(sum, settled), _mm256_cvtepi32_ps(k), _CMP_GE_OQ));
+                result = _mm256_or_si256(result, _mm256_slli_epi32(k, 8 * c));
+                sure = _mm256_or_si256(sure, _mm256_and_si256(kOk, _mm256_set1_epi32(0xFF << (8 * c))));
+            }
+            // Channels whose four taps are equal are that byte.
+            const __m256i same = _mm256_and_si256(_mm256_cmpeq_epi8(p00, p10),
+                                                  _mm256_and_si256(_mm256_cmpeq_epi8(p00, p01), _mm256_cmpeq_epi8(p00, p11)));
+            result = _mm256_blendv_epi8(result, p00, same);
+            __m256i settledPixel = _mm256_andnot_si256(edge, _mm256_cmpeq_epi32(_mm256_or_si256(sure, same), allOnes));
+            const __m256i onPixel = _mm256_andnot_si256(edge, hit);
+            result = _mm256_blendv_epi8(result, p00, onPixel);
+            settledPixel = _mm256_or_si256(settledPixel, onPixel);
+            _mm256_store_si256(reinterpret_cast<__m256i *>(value), result);
+            unsigned todo = unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(ok)));
+            const unsigned done = unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(settledPixel)));
+            const std::size_t column = std::size_t(u) * 4;
+            if (todo == 0xFF && done == 0xFF) {
+                for (int i = 0; i < 8; ++i)
+                    std::memcpy(out[i] + column, &value[i], 4);
+            } else {
+                if (todo & ~done) {
+                    _mm256_store_pd(xs, x0);
+                    _mm256_store_pd(xs + 4, x1);
+                    _mm256_store_pd(ys, y0);
+                    _mm256_store_pd(ys + 4, y1);
+                }
+                while (todo) {
+                    const int i = __builtin_ctz(todo);
+                    todo &= todo - 1;
+                    if (done >> i & 1)
+                        std::memcpy(out[i] + column, &value[i], 4);
+                    else
+                        rotatePixelPlain(out[i] + column, xs[i], ys[i], s, src);
+                }
+            }
             x0 = _mm256_add_pd(x0, dpx);
             x1 = _mm256_add_pd(x1, dpx);
             y0 = _mm256_add_pd(y0, dpy);
             y1 = _mm256_add_pd(y1, dpy);
         }
-        if (pending)
-            finishStep(steps[next ^ 1], out, s, src);
     }
 }
 

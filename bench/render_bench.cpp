@@ -2,7 +2,8 @@
 // the engine's bilinear resampler against stb_image_resize and
 // QImage::scaled (smooth), the drop shadow at blur depth 1 and 10 (the
 // running sums make both cost about the same), and the engine's bilinear
-// rotation against QPainter with smooth transformation.
+// rotation against QPainter with smooth transformation (and its nearest
+// neighbour rotation, which must not fall behind).
 // Qt spreads its smooth scaling and transformed drawing over a thread pool, so
 // compare wall times ("Time"); `taskset -c 0` gives the one-core comparison.
 // BM_RenderSquare times the rotation's last step alone (the working square
@@ -147,11 +148,11 @@ void BM_DropShadow(benchmark::State &state)
 constexpr int kRotSide = 2048;
 const int kDiagonal = int(std::lround(std::sqrt(2.0) * kRotSide));
 
-void BM_Rotate30_Own(benchmark::State &state)
+void rotate30Own(benchmark::State &state, bool highQuality)
 {
     imaging::c32bppDIB &src = surface(kRotSide);
     src.setAlphaBlendFriendly(true);
-    src.setHighQualityInterpolation(true);
+    src.setHighQualityInterpolation(highQuality);
     imaging::c32bppDIB host;
     host.InitializeDIB(kDiagonal, kDiagonal);
     const gdi::HDC dc = host.LoadDIBinDC(true);
@@ -162,6 +163,9 @@ void BM_Rotate30_Own(benchmark::State &state)
     host.LoadDIBinDC(false);
     setPixels(state, std::int64_t(kDiagonal) * kDiagonal);
 }
+
+void BM_Rotate30_Own(benchmark::State &state) { rotate30Own(state, true); }
+void BM_Rotate30_OwnNearest(benchmark::State &state) { rotate30Own(state, false); }
 
 // The last step of the rotation alone: the working square drawn onto the host.
 void BM_RenderSquare(benchmark::State &state)
@@ -204,6 +208,7 @@ BENCHMARK(BM_Scale_StbDefault)->Args({4096, 1024})->Args({512, 2048})->Unit(benc
 BENCHMARK(BM_Scale_QImage)->Args({4096, 1024})->Args({512, 2048})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DropShadow)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Rotate30_Own)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Rotate30_OwnNearest)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RenderSquare)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Rotate30_QPainter)->Unit(benchmark::kMillisecond);
 

@@ -32,8 +32,25 @@ struct RotateSpan {
 };
 void bilinearRotateSpan(std::uint8_t *out, std::int32_t count, const RotateSpan &span, const PixelRows &source);
 
+// Several rows of rotated pixels at once. Row i covers the columns
+// [from, to) of the output row that starts at out; its source point is
+// (px, py) at column from and moves by (span.dpx, span.dpy) per column (the
+// span's own px and py are not used). Every row gets exactly the bytes
+// bilinearRotateSpan gives it on its own.
+struct RotateRow {
+    double px, py;
+    std::int32_t from, to;
+    std::uint8_t *out;
+};
+void bilinearRotateRows(const RotateRow *rows, std::int32_t count, const RotateSpan &span, const PixelRows &source);
+
 // Whether the AVX2 loops run (when the processor has them). Tests turn them
 // off to compare both builds.
 void setBilinearAvx2Allowed(bool allowed);
+
+// Whether the rotation draws through its fast path (a strip of rows at a
+// time, rows side by side, only the written boxes blended). Tests turn it
+// off to compare with the plain whole-square drawing.
+void setRotationFastPathAllowed(bool allowed);
 
 } // namespace imaging::detail

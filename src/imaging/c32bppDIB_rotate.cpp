@@ -1,9 +1,12 @@
 // Drawing a surface turned by any angle: the engine's own rotation into a
-// square working surface, which then draws itself with Render.
+// square working surface, which then draws itself with Render (or, on the
+// fast path, into one strip of that square at a time, each strip drawn at
+// its place as soon as it is made).
 #include "imaging/c32bppDIB.h"
 
 #include "imaging/gdiplus_bridge.h"
 #include "imaging/bilinear_p.h"
+#include "platform/limits.h"
 
 #include <cmath>
 #include <cstring>
@@ -54,7 +57,101 @@ void insideRange(double p0, double dp, double lo, double hi, std::int32_t count,
     to = std::int32_t(std::max(double(from), t));
 }
 
+// Rows of the working square are handled in bands of this many, and each
+// band in blocks of as many columns, so that the source pixels one block
+// reads (a turned square of the source) stay in the cache.
+constexpr std::int32_t kBand = 64;
+
+bool g_fastPathAllowed = true;
+
+// One turn: the source, the working square's size and centre, the source
+// centre and the steps.
+struct Turn {
+    PixelRows source;
+    std::int32_t d = 0, wx = 0, wy = 0;
+    double cx = 0, cy = 0, cosT = 0, sinT = 0, scaleX = 1, scaleY = 1;
+    detail::RotateSpan span{};   // steps and source rectangle; px, py unused
+    bool highQuality = false;
+};
+
+// A working row: the source point at its column 0 and the columns whose
+// points may fall inside the source rectangle.
+struct Row {
+    double px0, py0;
+    std::int32_t from, to;
+};
+
+// The rows band..bandEnd - 1, and the columns any of them may write.
+void bandRows(const Turn &t, std::int32_t band, std::int32_t bandEnd, Row *rows, std::int32_t &bandFrom,
+              std::int32_t &bandTo)
+{
+    bandFrom = t.d;
+    bandTo = 0;
+    for (std::int32_t v = band; v < bandEnd; ++v) {
+        const double dv = double(v) - t.wy;
+        Row &r = rows[v - band];
+        r.px0 = t.cx + (-double(t.wx) * t.cosT - dv * t.sinT) / t.scaleX;
+        r.py0 = t.cy + (dv * t.cosT - double(t.wx) * t.sinT) / t.scaleY;
+        std::int32_t fromX, toX, fromY, toY;
+        insideRange(r.px0, t.span.dpx, t.span.xLo, t.span.xHi, t.d, fromX, toX);
+        insideRange(r.py0, t.span.dpy, t.span.yLo, t.span.yHi, t.d, fromY, toY);
+        r.from = std::max(fromX, fromY);
+        r.to = std::min(toX, toY);
+        if (r.from < r.to) {
+            bandFrom = std::min(bandFrom, r.from);
+            bandTo = std::max(bandTo, r.to);
+        }
+    }
+}
+
+// Draws the band's rows into out, working row v at out's row v - rowBase.
+// Each block starts its rows' points afresh from column 0 (one
+// multiplication), then moves them by one addition per pixel. With together
+// set, the bilinear rows of a block are drawn side by side.
+void drawBand(const Turn &t, std::int32_t band, std::int32_t bandEnd, std::int32_t bandFrom, std::int32_t bandTo,
+              const Row *rows, const PixelRows &out, std::int32_t rowBase, bool together)
+{
+    const double dpx = t.span.dpx, dpy = t.span.dpy;
+    const double xLo = t.span.xLo, xHi = t.span.xHi, yLo = t.span.yLo, yHi = t.span.yHi;
+    detail::RotateRow starts[kBand];
+    for (std::int32_t block = bandFrom; block < bandTo; block += kBand) {
+        const std::int32_t blockEnd = std::min(bandTo, block + kBand);
+        std::int32_t count = 0;
+        for (std::int32_t v = band; v < bandEnd; ++v) {
+            const Row &r = rows[v - band];
+            const std::int32_t from = std::max(r.from, block), to = std::min(r.to, blockEnd);
+            if (from >= to)
+                continue;
+            const double px = r.px0 + from * dpx, py = r.py0 + from * dpy;
+            std::uint8_t *row = out.row(v - rowBase);
+            if (t.highQuality) {
+                if (together) {
+                    starts[count++] = {px, py, from, to, row};
+                    continue;
+                }
+                detail::RotateSpan s = t.span;
+                s.px = px;
+                s.py = py;
+                detail::bilinearRotateSpan(row + std::size_t(from) * 4, to - from, s, t.source);
+                continue;
+            }
+            std::uint8_t *o = row + std::size_t(from) * 4;
+            double qx = px, qy = py;
+            // Inside the rectangle the point is at least 0, so truncation is
+            // the floor.
+            const PixelRows source = t.source;
+            for (std::int32_t u = from; u < to; ++u, qx += dpx, qy += dpy, o += 4)
+                if (qx >= xLo && qx < xHi && qy >= yLo && qy < yHi)
+                    std::memcpy(o, source.pixel(std::int32_t(qx), std::int32_t(qy)), 4);
+        }
+        if (count)
+            detail::bilinearRotateRows(starts, count, t.span, t.source);
+    }
+}
+
 } // namespace
+
+void detail::setRotationFastPathAllowed(bool allowed) { g_fastPathAllowed = allowed; }
 
 bool c32bppDIB::RotateAtTopLeft(gdi::HDC hdc, float Angle, std::int32_t TopX, std::int32_t TopY,
                                 std::int32_t destWidth, std::int32_t destHeight, std::int32_t SrcX, std::int32_t SrcY,
@@ -119,79 +216,106 @@ bool c32bppDIB::RotateAtTopLeft(gdi::HDC hdc, float Angle, std::int32_t TopX, st
     if (d64 < 1 || d64 > INT32_MAX)
         return false;
     const std::int32_t d = std::int32_t(d64);
+    // The whole working square must be a possible surface even when only a
+    // strip of it is made.
+    if (!limits::imageFits(d, d, 4))
+        return false;
+
+    // Rows counted from the bottom, as stored. b is the source rectangle's
+    // bottom row.
+    Turn turn;
+    turn.source = source;
+    turn.d = d;
+    turn.highQuality = m_highQuality;
+    const std::int32_t b = source.rows - srcHeight - SrcY;
+    turn.cx = SrcX + srcWidth / 2;
+    turn.cy = b + srcHeight / 2;
+    turn.wx = (d - srcWidth) / 2 + srcWidth / 2;
+    turn.wy = (d - srcHeight) / 2 + srcHeight / 2;
+    turn.cosT = cosT;
+    turn.sinT = sinT;
+    turn.scaleX = scaleX;
+    turn.scaleY = scaleY;
+    // One step along a working row moves the source point by (dpx, dpy).
+    turn.span = {0, 0, cosT / scaleX, sinT / scaleY, double(SrcX), double(SrcX) + srcWidth, double(b),
+                 double(b) + srcHeight, SrcX + srcWidth - 1, b + srcHeight - 1};
+
+    const std::int64_t squareX = std::int64_t(TopX) + destWidth / 2 - d / 2;
+    const std::int64_t squareY = std::int64_t(TopY) + destHeight / 2 - d / 2;
+    const bool halfTone = destHostDIB == nullptr;
 
     c32bppDIB working;
     working.setGdiToken(m_gdiToken);
     working.setGDIplusEnabled(isGDIplusEnabled());
     working.setHighQualityInterpolation(m_highQuality);
-    if (!working.InitializeDIB(d, d))
-        return false;   // too large: reported, never a crash
 
-    // Rows counted from the bottom, as stored. b is the source rectangle's
-    // bottom row.
-    const std::int32_t b = source.rows - srcHeight - SrcY;
-    const double cx = SrcX + srcWidth / 2, cy = b + srcHeight / 2;
-    const std::int32_t wx = (d - srcWidth) / 2 + srcWidth / 2, wy = (d - srcHeight) / 2 + srcHeight / 2;
-    const double xLo = SrcX, xHi = double(SrcX) + srcWidth, yLo = b, yHi = double(b) + srcHeight;
-    const std::int32_t lastX = SrcX + srcWidth - 1, lastY = b + srcHeight - 1;
-    // One step along a working row moves the source point by (dpx, dpy).
-    const double dpx = cosT / scaleX, dpy = sinT / scaleY;
-    const PixelRows out{working.BitsPointer(), d, d};
-
-    // Each working row meets the source rectangle in one run of pixels. The
-    // rows are walked in bands and the bands in blocks of columns, so that the
-    // source pixels one block reads (a turned square of the source) stay in
-    // the cache; within a block each row's point still moves by one addition
-    // per pixel.
-    struct Row {
-        double px0, py0;
-        std::int32_t from, to;
-    };
-    constexpr std::int32_t kTile = 64;
-    std::vector<Row> rows(static_cast<std::size_t>(std::min(d, kTile)));
-    for (std::int32_t band = 0; band < d; band += kTile) {
-        const std::int32_t bandEnd = std::min(d, band + kTile);
-        std::int32_t bandFrom = d, bandTo = 0;
-        for (std::int32_t v = band; v < bandEnd; ++v) {
-            const double dv = double(v) - wy;
-            Row &r = rows[std::size_t(v - band)];
-            r.px0 = cx + (-double(wx) * cosT - dv * sinT) / scaleX;
-            r.py0 = cy + (dv * cosT - double(wx) * sinT) / scaleY;
-            std::int32_t fromX, toX, fromY, toY;
-            insideRange(r.px0, dpx, xLo, xHi, d, fromX, toX);
-            insideRange(r.py0, dpy, yLo, yHi, d, fromY, toY);
-            r.from = std::max(fromX, fromY);
-            r.to = std::min(toX, toY);
-            if (r.from < r.to) {
-                bandFrom = std::min(bandFrom, r.from);
-                bandTo = std::max(bandTo, r.to);
-            }
+    // The fast path draws the square a strip of rows at a time, each strip
+    // drawn with Render at its place; every pixel is blended on its own, so
+    // this equals drawing the whole square. It is left to the whole square
+    // where the drawing would go through GDI+, or where the square's far
+    // corners lie beyond the coordinate range.
+    const bool fast = g_fastPathAllowed && !working.isGDIplusEnabled() && squareX >= INT32_MIN &&
+                      squareY >= INT32_MIN && squareX + d <= INT32_MAX && squareY + d <= INT32_MAX;
+    if (!fast) {
+        if (!working.InitializeDIB(d, d))
+            return false;   // too large: reported, never a crash
+        const PixelRows out{working.BitsPointer(), d, d};
+        std::vector<Row> rows(static_cast<std::size_t>(std::min(d, kBand)));
+        for (std::int32_t band = 0; band < d; band += kBand) {
+            const std::int32_t bandEnd = std::min(d, band + kBand);
+            std::int32_t bandFrom, bandTo;
+            bandRows(turn, band, bandEnd, rows.data(), bandFrom, bandTo);
+            drawBand(turn, band, bandEnd, bandFrom, bandTo, rows.data(), out, 0, false);
         }
-        for (std::int32_t block = bandFrom; block < bandTo; block += kTile) {
-            const std::int32_t blockEnd = std::min(bandTo, block + kTile);
-            for (std::int32_t v = band; v < bandEnd; ++v) {
-                const Row &r = rows[std::size_t(v - band)];
-                const std::int32_t from = std::max(r.from, block), to = std::min(r.to, blockEnd);
-                if (from >= to)
-                    continue;
-                const double px = r.px0 + from * dpx, py = r.py0 + from * dpy;
-                std::uint8_t *o = out.pixel(from, v);
-                if (m_highQuality) {
-                    detail::bilinearRotateSpan(o, to - from, {px, py, dpx, dpy, xLo, xHi, yLo, yHi, lastX, lastY},
-                                               source);
-                    continue;
-                }
-                double qx = px, qy = py;
-                for (std::int32_t u = from; u < to; ++u, qx += dpx, qy += dpy, o += 4)
-                    if (qx >= xLo && qx < xHi && qy >= yLo && qy < yHi)
-                        std::memcpy(o, source.pixel(std::int32_t(std::floor(qx)), std::int32_t(std::floor(qy))), 4);
-            }
-        }
+        return working.Render(hdc, std::int32_t(squareX), std::int32_t(squareY), 0, 0, 0, 0, 0, 0, Opacity, true,
+                              halfTone, destHostDIB, grayScale);
     }
 
-    return working.Render(hdc, std::int32_t(std::int64_t(TopX) + destWidth / 2 - d / 2),
-                          std::int32_t(std::int64_t(TopY) + destHeight / 2 - d / 2), 0, 0, 0, 0, 0, 0, Opacity, true,
-                          destHostDIB == nullptr, destHostDIB, grayScale);
+    // Where pixels of alpha 0 leave the destination as it is (the alpha-blend
+    // call passes over all-zero pixels, the own blend over alpha 0 with a
+    // host surface), only the box each strip wrote is drawn. Without a host
+    // the own blend copies the destination area out and back, so the whole
+    // strip is drawn there, as the whole square would be.
+    const bool boxesOnly = (working.isAlphaBlendFriendly() && grayScale == -1) || destHostDIB != nullptr;
+    const std::int32_t stripRows = std::min(d, kBand);
+    if (!working.InitializeDIB(d, stripRows))
+        return false;
+    working.LoadDIBinDC(true);   // one DC for all the strips
+    const PixelRows strip{working.BitsPointer(), d, stripRows};
+    std::vector<Row> rows(static_cast<std::size_t>(stripRows));
+    bool drawn = false;
+    // Strip rows count from the bottom; a strip of h rows uses the bottom h,
+    // which Render counts from the top as rows stripRows - h onward.
+    const auto drawStrip = [&](std::int32_t band, std::int32_t bandEnd, std::int32_t from, std::int32_t to) {
+        const std::int32_t h = bandEnd - band;
+        return working.Render(hdc, std::int32_t(squareX + from), std::int32_t(squareY + (d - bandEnd)), to - from, h,
+                              from, stripRows - h, to - from, h, Opacity, true, halfTone, destHostDIB, grayScale);
+    };
+    for (std::int32_t band = 0; band < d; band += kBand) {
+        const std::int32_t bandEnd = std::min(d, band + kBand);
+        std::int32_t bandFrom, bandTo;
+        bandRows(turn, band, bandEnd, rows.data(), bandFrom, bandTo);
+        if (bandFrom < bandTo)
+            drawBand(turn, band, bandEnd, bandFrom, bandTo, rows.data(), strip, band, true);
+        if (!boxesOnly)
+            drawn = drawStrip(band, bandEnd, 0, d) || drawn;
+        else if (bandFrom < bandTo)
+            drawn = drawStrip(band, bandEnd, bandFrom, bandTo) || drawn;
+        // Clear what this strip may have written, for the next one.
+        for (std::int32_t v = band; v < bandEnd; ++v) {
+            const Row &r = rows[std::size_t(v - band)];
+            if (r.from < r.to)
+                std::memset(strip.pixel(r.from, v - band), 0, std::size_t(r.to - r.from) * 4);
+        }
+    }
+    if (boxesOnly && !drawn) {
+        // No box was drawn (none written, or all of them fell outside the
+        // destination): the answer is the whole square's, found by drawing
+        // the now clear strips, which changes nothing.
+        for (std::int32_t band = 0; band < d; band += kBand)
+            drawn = drawStrip(band, std::min(d, band + kBand), 0, d) || drawn;
+    }
+    return drawn;
 }
 
 bool c32bppDIB::RotateAtCenterPoint(gdi::HDC hdc, float Angle, std::int32_t CenterPointX, std::int32_t CenterPointY,

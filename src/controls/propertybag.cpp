@@ -580,6 +580,18 @@ private:
 
 } // namespace
 
+bool PropertyBag::sameProperties(const PropertyBag &o) const
+{
+    if (size() != o.size())
+        return false;
+    for (const Entry &e : m_entries) {
+        const PropertyValue *v = o.find(e.key);
+        if (!v || !(*v == e.value))
+            return false;
+    }
+    return true;
+}
+
 QString PropertyBag::toText() const
 {
     QString out;

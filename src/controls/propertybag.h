@@ -115,6 +115,9 @@ public:
     QString toText() const;
 
     bool operator==(const PropertyBag &o) const { return m_entries == o.m_entries; }
+    // The same keys (compared without case) with the same values, in any
+    // order: what a reader of the two bags would see.
+    bool sameProperties(const PropertyBag &o) const;
 
 private:
     struct Entry {

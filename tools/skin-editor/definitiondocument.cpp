@@ -19,20 +19,6 @@ const QStringList &alphaImageKeys()
     return keys;
 }
 
-// The same keys (compared without case) with the same values, in any order:
-// what a reader of the two bags would see.
-bool sameProperties(const controls::PropertyBag &a, const controls::PropertyBag &b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (const QString &key : a.keys()) {
-        const controls::PropertyValue *v = b.find(key);
-        if (!v || !(*v == *a.find(key)))
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 std::optional<DefinitionDocument> DefinitionDocument::open(const QString &path, QString *error)
@@ -87,7 +73,7 @@ bool DefinitionDocument::save(const QString &control, const controls::PropertyBa
         const controls::PropertyBag *now = std::as_const(*check).properties(QStringView(c.name));
         if (!now && c.name.isEmpty())
             now = &none;
-        same = now && sameProperties(*now, c.name.compare(control, Qt::CaseInsensitive) == 0 ? properties : c.properties);
+        same = now && now->sameProperties(c.name.compare(control, Qt::CaseInsensitive) == 0 ? properties : c.properties);
     }
     if (!same) {
         if (error)

@@ -41,24 +41,13 @@ frmMain::frmMain(QWidget *parent) : QWidget(parent)
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::CustomizeWindowHint);
     setFixedSize(px(10455), px(5805));
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
+    controls::useWhiteBackground(this);
     setFont(QFont(QStringLiteral("Gulim"), 9));
     m_definition = controls::loadWindowDefinition(QStringLiteral(":/forms/frmMain.def"));
     buildControls();
 }
 
 frmMain::~frmMain() = default;
-
-QLabel *frmMain::addPicture(QWidget *parent, const QString &resource, const QRect &geometry)
-{
-    auto *picture = new QLabel(parent);
-    picture->setGeometry(geometry);
-    picture->setPixmap(QPixmap(resource));
-    return picture;
-}
 
 SkinLabel *frmMain::addLabel(QWidget *parent, const QString &name, const QRect &geometry)
 {
@@ -72,7 +61,7 @@ SkinButton *frmMain::addButton(QWidget *parent, const QString &name, const QRect
 
 void frmMain::buildControls()
 {
-    addPicture(this, QStringLiteral(":/pictures/main_header.jpg"), twipRect(120, 120, 10305, 1395));
+    controls::makePicture(this, QStringLiteral(":/pictures/main_header.jpg"), twipRect(120, 120, 10305, 1395));
     aicAlphaImage1 = controls::makeImage(this, m_definition, QStringLiteral("aicAlphaImage1"), twipRect(360, 360, 720, 720));
     addLabel(this, QStringLiteral("lblTitle"), twipRect(1320, 360, 2415, 255));
     capVersion = addLabel(this, QStringLiteral("capVersion"), twipRect(2760, 360, 1215, 255));
@@ -81,7 +70,7 @@ void frmMain::buildControls()
     txtKeyword->setGeometry(twipRect(2280, 720, 6255, 375));
     txtKeyword->setFont(QFont(QStringLiteral("Gulim"), 9));
     cmdSearch = addButton(this, QStringLiteral("cmdSearch"), twipRect(8640, 720, 1455, 375));
-    addPicture(this, QStringLiteral(":/pictures/main_band.jpg"), twipRect(146, 1400, 10155, 555));
+    controls::makePicture(this, QStringLiteral(":/pictures/main_band.jpg"), twipRect(146, 1400, 10155, 555));
 
     lstResult = new QTreeWidget(this);
     lstResult->setGeometry(twipRect(240, 1560, 5415, 2295));
@@ -116,7 +105,7 @@ void frmMain::buildControls()
     const QRect decorations[] = {twipRect(2240, 4440, 1305, 300), twipRect(4400, 4440, 1305, 300),
                                  twipRect(720, 4680, 8580, 1200), twipRect(690, 5280, 8775, 435)};
     for (int i = 3; i >= 0; --i)
-        addPicture(this, QStringLiteral(":/pictures/main_deco%1.jpg").arg(i + 1), decorations[i])->lower();
+        controls::makePicture(this, QStringLiteral(":/pictures/main_deco%1.jpg").arg(i + 1), decorations[i])->lower();
 
     W = new platform::PageHost(this);
     Ine = new platform::TransferControl(this);
@@ -132,7 +121,7 @@ void frmMain::buildControls()
 
 void frmMain::buildErrorPanel()
 {
-    picError = addPicture(this, QStringLiteral(":/pictures/panel_error.jpg"), twipRect(2520, 1320, 5535, 2895));
+    picError = controls::makePicture(this, QStringLiteral(":/pictures/panel_error.jpg"), twipRect(2520, 1320, 5535, 2895));
     picError->setObjectName(QStringLiteral("picError"));
     controls::makeImage(picError, m_definition, QStringLiteral("aicAlphaImage2"), twipRect(480, 360, 720, 720));
     addLabel(picError, QStringLiteral("lblErrorTitle"), twipRect(1320, 360, 3855, 735));
@@ -145,7 +134,7 @@ void frmMain::buildErrorPanel()
 
 void frmMain::buildWorkPanel()
 {
-    picWork = addPicture(this, QStringLiteral(":/pictures/panel_work.jpg"), twipRect(10000, 2040, 8295, 1455));
+    picWork = controls::makePicture(this, QStringLiteral(":/pictures/panel_work.jpg"), twipRect(10000, 2040, 8295, 1455));
     picWork->setObjectName(QStringLiteral("picWork"));
     controls::makeImage(picWork, m_definition, QStringLiteral("aicAlphaImage3"), twipRect(360, 360, 720, 720));
     addLabel(picWork, QStringLiteral("lblWorkTitle"), twipRect(1440, 120, 3975, 495));

@@ -101,7 +101,6 @@ private:
     void connectCommands();
     void showPageDigits(qint16 page);
     void showResultRows(const QList<sources::SearchRow> &rows);
-    QLabel *addPicture(QWidget *parent, const QString &resource, const QRect &geometry);
     controls::SkinLabel *addLabel(QWidget *parent, const QString &name, const QRect &geometry);
     controls::SkinButton *addButton(QWidget *parent, const QString &name, const QRect &geometry);
     controls::WindowDefinition m_definition;

@@ -12,16 +12,6 @@ namespace app {
 using platform::px;
 using platform::twipRect;
 
-namespace {
-QLabel *addPicture(QWidget *parent, const QString &resource, const QRect &geometry)
-{
-    auto *picture = new QLabel(parent);
-    picture->setGeometry(geometry);
-    picture->setPixmap(QPixmap(resource));
-    return picture;
-}
-} // namespace
-
 frmWarning::frmWarning(std::function<void()> next, QWidget *parent) : QWidget(parent), m_next(std::move(next))
 {
     setObjectName(QStringLiteral("frmWarning"));
@@ -32,14 +22,15 @@ frmWarning::frmWarning(std::function<void()> next, QWidget *parent) : QWidget(pa
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::CustomizeWindowHint);
     setFixedSize(px(5850), px(1980));
+    controls::useWhiteBackground(this);
     setFont(QFont(QStringLiteral("Gulim"), 9));
     const controls::WindowDefinition definition = controls::loadWindowDefinition(QStringLiteral(":/forms/frmWarning.def"));
-    picBack = addPicture(this, QStringLiteral(":/pictures/notice_back.jpg"), twipRect(120, 120, 5610, 1350));
+    picBack = controls::makePicture(this, QStringLiteral(":/pictures/notice_back.jpg"), twipRect(120, 120, 5610, 1350));
     aicAlphaImage1 = controls::makeImage(this, definition, QStringLiteral("aicAlphaImage1"), twipRect(600, 480, 720, 720));
     lblNotice1 = controls::makeLabel(this, definition, QStringLiteral("lblNotice1"), twipRect(1680, 480, 4095, 255));
     lblNotice2 = controls::makeLabel(this, definition, QStringLiteral("lblNotice2"), twipRect(1680, 720, 4095, 255));
     lblNotice3 = controls::makeLabel(this, definition, QStringLiteral("lblNotice3"), twipRect(1680, 960, 3855, 255));
-    picLower = addPicture(this, QStringLiteral(":/pictures/notice_lower.jpg"), twipRect(135, 1400, 5550, 600));
+    picLower = controls::makePicture(this, QStringLiteral(":/pictures/notice_lower.jpg"), twipRect(135, 1400, 5550, 600));
 }
 
 void frmWarning::Load()

@@ -57,4 +57,20 @@ WindowDefinition loadWindowDefinition(const QString &resource)
     return WindowDefinition();
 }
 
+QLabel *makePicture(QWidget *parent, const QString &resource, const QRect &geometry)
+{
+    auto *picture = new QLabel(parent);
+    picture->setGeometry(geometry);
+    picture->setPixmap(QPixmap(resource));
+    return picture;
+}
+
+void useWhiteBackground(QWidget *window)
+{
+    window->setAutoFillBackground(true);
+    QPalette pal = window->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    window->setPalette(pal);
+}
+
 } // namespace controls

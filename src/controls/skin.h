@@ -8,6 +8,7 @@
 #include "controls/progressbar.h"
 #include "controls/propertybag.h"
 
+#include <QLabel>
 #include <QRect>
 
 namespace controls {
@@ -25,6 +26,11 @@ SkinButton *makeButton(QWidget *parent, const WindowDefinition &definition, cons
 SkinProgressBar *makeProgressBar(QWidget *parent, const WindowDefinition &definition, const QString &name,
                                  const QRect &geometry);
 SkinImage *makeImage(QWidget *parent, const WindowDefinition &definition, const QString &name, const QRect &geometry);
+
+// A window picture (a resource) placed at geometry (pixels).
+QLabel *makePicture(QWidget *parent, const QString &resource, const QRect &geometry);
+// The skinned windows stand on white: their pictures are drawn for it.
+void useWhiteBackground(QWidget *window);
 
 // A window definition from a resource; an empty one (with a warning) when it
 // cannot be read, so that a damaged resource never stops a window.

@@ -40,14 +40,6 @@ bool isMusicName(const QString &undecodedName)
     return ext == QLatin1String("mp3") || ext == QLatin1String("wav") || ext == QLatin1String("wma");
 }
 
-QLabel *addPicture(QWidget *parent, const QString &resource, const QRect &geometry)
-{
-    auto *picture = new QLabel(parent);
-    picture->setGeometry(geometry);
-    picture->setPixmap(QPixmap(resource));
-    return picture;
-}
-
 void message(QWidget *owner, const QString &title, const QString &text, MessageIcon icon)
 {
     platform::Dialogs::messageBox(title, text, icon, MessageButtons::Ok, MessageResult::Ok, owner);
@@ -63,10 +55,7 @@ frmDownload::frmDownload(QWidget *parent) : QWidget(parent, Qt::Window)
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::CustomizeWindowHint);
     setFixedSize(px(7215), px(4320));
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
+    controls::useWhiteBackground(this);
     setFont(QFont(QStringLiteral("Gulim"), 9));
     m_definition = controls::loadWindowDefinition(QStringLiteral(":/forms/frmDownload.def"));
     Ine = new platform::TransferControl(this);
@@ -117,7 +106,7 @@ void frmDownload::buildControls()
     const auto button = [this](const QString &name, const QRect &geometry) {
         return controls::makeButton(this, m_definition, name, geometry);
     };
-    addPicture(this, QStringLiteral(":/pictures/download_back.jpg"), twipRect(120, 120, 7050, 4035));
+    controls::makePicture(this, QStringLiteral(":/pictures/download_back.jpg"), twipRect(120, 120, 7050, 4035));
     const auto image = [this](const QString &name, const QRect &geometry) {
         return controls::makeImage(this, m_definition, name, geometry);
     };
@@ -142,7 +131,7 @@ void frmDownload::buildControls()
     txtPath = new QLineEdit(this);
     txtPath->setGeometry(twipRect(960, 2760, 5415, 270));
     CandyButton2 = button(QStringLiteral("CandyButton2"), twipRect(6480, 2760, 375, 255));
-    addPicture(this, QStringLiteral(":/pictures/download_player.jpg"), twipRect(195, 3240, 7995, 1170));
+    controls::makePicture(this, QStringLiteral(":/pictures/download_player.jpg"), twipRect(195, 3240, 7995, 1170));
     Image3 = addHotSpot(twipRect(360, 3240, 495, 495));
     Image5 = addHotSpot(twipRect(840, 3240, 375, 495));
     Image6 = addHotSpot(twipRect(1200, 3240, 375, 495));

@@ -57,6 +57,7 @@ void glossyShape(QPainter &p, const QPainterPath &shape, const QColor &top = kGr
     p.fillRect(shine, gloss);
     p.restore();
     p.setPen(QPen(QColor(255, 255, 255, 70), 1));
+    p.setBrush(Qt::NoBrush);
     p.drawPath(shape.translated(0.5, 0.5));
 }
 
@@ -474,28 +475,26 @@ void saveIcon(const std::function<QImage(int)> &draw, const QString &name)
 // The usage notice: a dark panel behind the icon and the three lines, with an
 // amber rim on the left for a caution, and a lower strip with the accent line
 // and a quiet equalizer.
-void noticeBackground()
+// Usage notice, 390 x 132: the message plate and, under it, the lower strip;
+// the lower picture overlaps the plate's picture by 5 pixels and ends a pixel
+// past the client area, so both are cut from one drawing.
+void noticeWindow()
 {
-    QImage img = canvas(374, 90);
-    QPainter p(&img);
+    QImage scene = canvas(400, 140);
+    QPainter p(&scene);
     p.setRenderHint(QPainter::Antialiasing);
-    glossyPanel(p, QRectF(0, 0, 374, 90), 9, QColor(54, 56, 64), QColor(12, 12, 16), 0.9);
+    glossyPanel(p, QRectF(8, 8, 374, 84), 9, QColor(54, 56, 64), QColor(12, 12, 16), 0.9);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(255, 176, 40));
-    p.drawRoundedRect(QRectF(6, 14, 4, 62), 2, 2);
-    save(img, "notice_back.jpg");
-}
-
-void noticeLower()
-{
-    QImage img = canvas(370, 40);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    glossyPanel(p, QRectF(0, 0, 370, 40), 7, QColor(44, 46, 54), QColor(10, 10, 13), 0.2);
+    p.drawRoundedRect(QRectF(14, 20, 4, 60), 2, 2);
+    glossyPanel(p, QRectF(9, 95, 370, 35), 7, QColor(44, 46, 54), QColor(10, 10, 13), 0.2);
     p.setPen(QPen(kAccent, 2));
-    p.drawLine(QPointF(14, 6), QPointF(356, 6));
-    equalizer(p, QRectF(250, 12, 100, 22), 16, 7);
-    save(img, "notice_lower.jpg");
+    p.drawLine(QPointF(23, 101), QPointF(365, 101));
+    equalizer(p, QRectF(259, 106, 100, 20), 16, 7);
+    p.end();
+
+    crop(scene, QRect(8, 8, 374, 90), "notice_back.jpg");
+    crop(scene, QRect(9, 93, 370, 40), "notice_lower.jpg");
 }
 
 // The program's icon for the desktop: the note at 16 to 256 pixels, each drawn
@@ -551,8 +550,7 @@ int main(int argc, char **argv)
     saveIcon([](int size) { return noteIcon(size); }, "note.ico");
     saveIcon([](int size) { return seekIcon(size, false); }, "seek_back.ico");
     saveIcon([](int size) { return seekIcon(size, true); }, "seek_forward.ico");
-    noticeBackground();
-    noticeLower();
+    noticeWindow();
     saveProgramIcon("sorimba.ico");
     return 0;
 }

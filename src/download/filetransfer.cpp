@@ -70,7 +70,10 @@ FileTransfer::Result FileTransfer::transfer(const QString &url, const QString &p
     const QString folder = QFileInfo(path).absolutePath();
     QSaveFile file(path);
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: a short write (a full disk) must show at its chunk, because
+    // a buffered one only fails in commit's flush and is then renamed into
+    // place over the file it was to replace.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return {Outcome::Failed, writeFailureText(file, folder)};
 
     qint64 counter = 0;

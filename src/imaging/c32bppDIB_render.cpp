@@ -474,8 +474,10 @@ bool c32bppDIB::SaveToFile(const QString &FileName, bool PromptOverwrite)
     }
     // Written beside the target and renamed over it only when complete, so a
     // failed save leaves any existing file as it was.
+    // Unbuffered: a short write (a full disk) must show here, because a
+    // buffered one only fails in commit's flush and is then renamed into place.
     QSaveFile file(FileName);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     if (file.write(reinterpret_cast<const char *>(header), 54) != 54)
         return false;   // QSaveFile discards the temporary file

@@ -4,6 +4,7 @@
 #include "download/frmdownload.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
+#include "support/file_size_limit.h"
 #include "support/media.h"
 #include "support/sim_fixture.h"
 
@@ -320,6 +321,27 @@ TEST_F(DownloadTest, FoldersThatAreMissingOrCannotBeWritten)
     ASSERT_EQ(answers.messages().size(), 3);
     EXPECT_EQ(answers.messages()[2].text, QStringLiteral("다운로드 실패.\r\n쓰기 권한이 없습니다."));
     EXPECT_EQ(fresh->CandyButton1->Caption(), QStringLiteral("다운로드"));
+
+    // A disk that refuses the writes while the file is being replaced: the
+    // failure is told with its cause and the earlier file stays whole.
+    const QString stored = music + "/tone3s-128k.mp3";
+    auto contents = [&] {
+        QFile f(stored);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray before = contents();
+    ASSERT_FALSE(before.isEmpty());
+    fresh->txtPath->setText(music);
+    answers.setMessageAnswer(MessageResult::Yes); // replace it
+    {
+        testsupport::ScopedFileSizeLimit diskFull;
+        fresh->CandyButton1_Click();
+    }
+    ASSERT_GE(answers.messages().size(), 4);
+    EXPECT_TRUE(answers.messages().back().text.startsWith(QStringLiteral("다운로드 실패.\r\n파일을 쓸 수 없습니다: ")))
+        << answers.messages().back().text.toStdString();
+    EXPECT_EQ(contents(), before);
+    EXPECT_EQ(QDir(music).entryList(QDir::Files), QStringList{"tone3s-128k.mp3"}) << "no temporary file is left behind";
 }
 
 // Watches for real message boxes and answers each with the Return key on its

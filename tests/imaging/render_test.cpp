@@ -4,6 +4,7 @@
 
 #include "imaging/bilinear_p.h"
 #include "platform/dialogs.h"
+#include "support/file_size_limit.h"
 
 #include <QDir>
 #include <QFile>
@@ -407,6 +408,14 @@ TEST(RenderTest, SaveToFileAsksBeforeReplacing)
     EXPECT_EQ(readAll().size(), 78);
     EXPECT_TRUE(dib.SaveToFile(path, false));   // no question asked
     EXPECT_EQ(answers.messages().size(), 2);
+
+    // A disk that refuses the writes: false, and the old file stays whole.
+    {
+        testsupport::ScopedFileSizeLimit diskFull;
+        EXPECT_FALSE(dib.SaveToFile(path, false));
+    }
+    EXPECT_EQ(readAll().size(), 78);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"out.bmp"}) << "no temporary file is left behind";
 
     // A folder that does not exist, an empty name, no image: false, nothing left behind.
     EXPECT_FALSE(dib.SaveToFile(dir.filePath("missing/out.bmp"), false));

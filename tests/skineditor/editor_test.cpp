@@ -3,15 +3,13 @@
 // sections kept), a file that cannot be written, and a screenshot.
 #include "editor_fixtures.h"
 #include "editorwindow.h"
+#include "support/file_size_limit.h"
 
 #include <QAbstractItemView>
 #include <QDir>
 #include <QPainter>
 #include <QPixmap>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 using namespace editor_fixtures;
 using controls::PropertyBag;
@@ -40,25 +38,6 @@ struct Definition {
         EXPECT_TRUE(doc) << why.toStdString();
         return doc ? std::make_unique<EditorWindow>(std::move(*doc)) : nullptr;
     }
-};
-
-// While it lives no new file can be opened: the system refuses the temporary
-// file of a save, whatever the user's rights.
-class NoNewFiles {
-public:
-    NoNewFiles()
-    {
-        getrlimit(RLIMIT_NOFILE, &m_old);
-        const int fd = ::open("/dev/null", O_RDONLY); // the lowest free number
-        ::close(fd);
-        rlimit r = m_old;
-        r.rlim_cur = rlim_t(fd);
-        setrlimit(RLIMIT_NOFILE, &r);
-    }
-    ~NoNewFiles() { setrlimit(RLIMIT_NOFILE, &m_old); }
-
-private:
-    rlimit m_old{};
 };
 
 QStringList commentLines(const QString &text)
@@ -180,7 +159,7 @@ TEST(SkinEditor, UnwritableDefinitionLeavesTheOldFileWholeAndSaysSo)
     w->page()->Command1_Click();
     bool saved = true;
     {
-        NoNewFiles refuse;
+        testsupport::ScopedFileSizeLimit diskFull;
         saved = w->apply();
     }
     EXPECT_FALSE(saved);

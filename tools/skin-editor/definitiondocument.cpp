@@ -82,7 +82,9 @@ bool DefinitionDocument::save(const QString &control, const controls::PropertyBa
     }
     QSaveFile f(m_path);
     const QByteArray bytes = text->toUtf8();
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit()) {
+    // Unbuffered, so a short write is seen here: a buffered one only fails at
+    // commit's flush, which can then still rename a truncated file into place.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || f.write(bytes) != bytes.size() || !f.commit()) {
         if (error)
             *error = f.errorString();
         return false; // QSaveFile leaves the old file untouched until commit

@@ -10,13 +10,13 @@ namespace controls {
 
 // ---- PropertyValue --------------------------------------------------------
 
-PropertyValue PropertyValue::text(const QString &v) { return PropertyValue(Storage(v)); }
-PropertyValue PropertyValue::integer(qint64 v) { return PropertyValue(Storage(v)); }
-PropertyValue PropertyValue::flag(bool v) { return PropertyValue(Storage(v)); }
-PropertyValue PropertyValue::colour(ColourRef v) { return PropertyValue(Storage(Colour{v})); }
-PropertyValue PropertyValue::font(const QFont &v) { return PropertyValue(Storage(v)); }
-PropertyValue PropertyValue::picture(const QByteArray &v) { return PropertyValue(Storage(Picture{v})); }
-PropertyValue PropertyValue::bytes(const QByteArray &v) { return PropertyValue(Storage(v)); }
+PropertyValue PropertyValue::text(const QString &v) { return PropertyValue(std::in_place_type<QString>, v); }
+PropertyValue PropertyValue::integer(qint64 v) { return PropertyValue(std::in_place_type<qint64>, v); }
+PropertyValue PropertyValue::flag(bool v) { return PropertyValue(std::in_place_type<bool>, v); }
+PropertyValue PropertyValue::colour(ColourRef v) { return PropertyValue(std::in_place_type<Colour>, Colour{v}); }
+PropertyValue PropertyValue::font(const QFont &v) { return PropertyValue(std::in_place_type<QFont>, v); }
+PropertyValue PropertyValue::picture(const QByteArray &v) { return PropertyValue(std::in_place_type<Picture>, Picture{v}); }
+PropertyValue PropertyValue::bytes(const QByteArray &v) { return PropertyValue(std::in_place_type<QByteArray>, v); }
 
 PropertyValue::Type PropertyValue::type() const { return Type(m_v.index()); }
 

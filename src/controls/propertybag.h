@@ -74,7 +74,12 @@ private:
         bool operator==(const Picture &) const = default;
     };
     using Storage = std::variant<QString, qint64, bool, Colour, QFont, Picture, QByteArray>;
-    explicit PropertyValue(Storage s) : m_v(std::move(s)) {}
+    // Built in place: moving a whole variant in makes GCC warn of the
+    // inactive alternatives.
+    template <class T>
+    PropertyValue(std::in_place_type_t<T> kind, T v) : m_v(kind, std::move(v))
+    {
+    }
     Storage m_v;
 };
 

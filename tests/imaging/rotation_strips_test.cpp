@@ -19,9 +19,9 @@ namespace {
 // Patches of one opaque colour, clear patches and random premultiplied
 // pixels, so that channels with four equal taps, clear pixels and mixed
 // sums all occur.
-void patchyImage(c32bppDIB &dib, int w, int h, unsigned seed)
+void spottedImage(c32bppDIB &dib, int w, int h, unsigned noiseSeed)
 {
-    std::mt19937 rng(seed);
+    std::mt19937 rng(noiseSeed);
     fill(dib, w, h, [&](int x, int y) {
         switch ((x / 5 + y / 7) % 3) {
         case 0:
@@ -100,7 +100,7 @@ TEST(RotationStripsTest, FastPathGivesThePlainBytes)
     };
     for (const Case &c : cases) {
         c32bppDIB dib;
-        patchyImage(dib, c.width, c.height, unsigned(c.width * 31 + c.height));
+        spottedImage(dib, c.width, c.height, unsigned(c.width * 31 + c.height));
         for (const bool highQuality : {true, false})
             for (const bool host : {true, false}) {
                 dib.setHighQualityInterpolation(highQuality);

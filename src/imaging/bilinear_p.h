@@ -44,9 +44,11 @@ struct RotateRow {
 };
 void bilinearRotateRows(const RotateRow *rows, std::int32_t count, const RotateSpan &span, const PixelRows &source);
 
-// Whether the AVX2 loops run (when the processor has them). Tests turn them
-// off to compare both builds.
-void setBilinearAvx2Allowed(bool allowed);
+// The widest vector loops the bilinear code may use, where the processor has
+// them (AVX-512 turns sixteen rotated rows side by side, AVX2 eight). Tests
+// lower it to compare each build with the plain one.
+enum class BilinearLoops { Plain, Avx2, Avx512 };
+void setBilinearLoops(BilinearLoops widest);
 
 // Whether the rotation draws through its fast path (a strip of rows at a
 // time, rows side by side, only the written boxes blended). Tests turn it

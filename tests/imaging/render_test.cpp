@@ -456,8 +456,8 @@ TEST(RenderTest, BilinearLoopsGiveTheSameBytesWithAndWithoutAvx2)
     });
     dib.setAlphaBlendFriendly(false);
     dib.setHighQualityInterpolation(true);
-    auto run = [&](bool avx2, std::vector<std::unique_ptr<c32bppDIB>> &out) {
-        detail::setBilinearAvx2Allowed(avx2);
+    auto run = [&](detail::BilinearLoops loops, std::vector<std::unique_ptr<c32bppDIB>> &out) {
+        detail::setBilinearLoops(loops);
         for (const auto &size : {std::pair{61, 45}, std::pair{9, 7}, std::pair{23, 50}}) {
             out.emplace_back();
             dib.CopyImageTo(out.back(), size.first, size.second);
@@ -470,11 +470,11 @@ TEST(RenderTest, BilinearLoopsGiveTheSameBytesWithAndWithoutAvx2)
             canvas->LoadDIBinDC(false);
             out.push_back(std::move(canvas));
         }
-        detail::setBilinearAvx2Allowed(true);
+        detail::setBilinearLoops(detail::BilinearLoops::Avx512);
     };
     std::vector<std::unique_ptr<c32bppDIB>> fast, plain;
-    run(true, fast);
-    run(false, plain);
+    run(detail::BilinearLoops::Avx512, fast);
+    run(detail::BilinearLoops::Plain, plain);
     ASSERT_EQ(fast.size(), plain.size());
     for (std::size_t i = 0; i < fast.size(); ++i)
         EXPECT_TRUE(fast[i] && plain[i] && samePixels(*fast[i], *plain[i])) << "case " << i;

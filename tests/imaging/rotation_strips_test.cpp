@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <random>
 
 using namespace imaging;
@@ -52,10 +53,11 @@ struct Result {
     std::unique_ptr<Canvas> canvas;
 };
 
-Result turn(c32bppDIB &dib, const Case &c, bool host, bool fast)
+// The fast path with the given vector loops, or the plain path.
+Result turn(c32bppDIB &dib, const Case &c, bool host, std::optional<detail::BilinearLoops> fast)
 {
-    detail::setRotationFastPathAllowed(fast);
-    detail::setBilinearAvx2Allowed(fast);
+    detail::setRotationFastPathAllowed(fast.has_value());
+    detail::setBilinearLoops(fast.value_or(detail::BilinearLoops::Plain));
     Result r;
     r.canvas = std::make_unique<Canvas>(160, 150, Px{0, 0, 0, 0});
     std::mt19937 rng(3);
@@ -67,7 +69,7 @@ Result turn(c32bppDIB &dib, const Case &c, bool host, bool fast)
     r.answer = dib.RotateAtTopLeft(r.canvas->dc, c.angle, c.topX, c.topY, c.destWidth, c.destHeight, c.srcX, c.srcY,
                                    c.srcWidth, c.srcHeight, c.opacity, host ? &r.canvas->dib : nullptr, c.gray);
     detail::setRotationFastPathAllowed(true);
-    detail::setBilinearAvx2Allowed(true);
+    detail::setBilinearLoops(detail::BilinearLoops::Avx512);
     return r;
 }
 
@@ -104,13 +106,16 @@ TEST(RotationStripsTest, FastPathGivesThePlainBytes)
         for (const bool highQuality : {true, false})
             for (const bool host : {true, false}) {
                 dib.setHighQualityInterpolation(highQuality);
-                const Result plain = turn(dib, c, host, false);
-                const Result fast = turn(dib, c, host, true);
-                const std::string what = std::to_string(c.width) + "x" + std::to_string(c.height) + " at " +
-                                         std::to_string(c.angle) + " hq " + std::to_string(highQuality) + " host " +
-                                         std::to_string(host) + " gray " + std::to_string(c.gray);
-                EXPECT_EQ(plain.answer, fast.answer) << what;
-                EXPECT_TRUE(samePixels(plain.canvas->dib, fast.canvas->dib)) << what;
+                const Result plain = turn(dib, c, host, std::nullopt);
+                for (const auto loops : {detail::BilinearLoops::Avx2, detail::BilinearLoops::Avx512}) {
+                    const Result fast = turn(dib, c, host, loops);
+                    const std::string what = std::to_string(c.width) + "x" + std::to_string(c.height) + " at " +
+                                             std::to_string(c.angle) + " hq " + std::to_string(highQuality) +
+                                             " host " + std::to_string(host) + " gray " + std::to_string(c.gray) +
+                                             " loops " + std::to_string(int(loops));
+                    EXPECT_EQ(plain.answer, fast.answer) << what;
+                    EXPECT_TRUE(samePixels(plain.canvas->dib, fast.canvas->dib)) << what;
+                }
             }
     }
 }
@@ -131,20 +136,25 @@ TEST(RotationStripsTest, RowsSideBySideKeepSumsJustBelowAWholeNumber)
         for (const double o : offsets)
             fractions.push_back(std::clamp((n + o) / 255.0, 0.0, 0.999));
     const int columns = 5;
-    std::vector<std::uint8_t> side(fractions.size() * columns * 4, 1), alone(side.size(), 1);
     const detail::RotateSpan span{0, 0, 1e-9, 0, 0, 3, 0, 2, 2, 1};
-    std::vector<detail::RotateRow> rows;
-    for (std::size_t i = 0; i < fractions.size(); ++i)
-        rows.push_back({fractions[i], 0.0, std::int32_t(i % 3), columns, side.data() + i * columns * 4});
-    detail::bilinearRotateRows(rows.data(), std::int32_t(rows.size()), span, source);
-    detail::setBilinearAvx2Allowed(false);
+    std::vector<std::uint8_t> alone(fractions.size() * columns * 4, 1);
+    detail::setBilinearLoops(detail::BilinearLoops::Plain);
     for (std::size_t i = 0; i < fractions.size(); ++i) {
         detail::RotateSpan s = span;
         s.px = fractions[i];
         detail::bilinearRotateSpan(alone.data() + (i * columns + i % 3) * 4, columns - std::int32_t(i % 3), s,
                                    source);
     }
-    detail::setBilinearAvx2Allowed(true);
-    for (std::size_t i = 0; i < side.size(); ++i)
-        ASSERT_EQ(int(side[i]), int(alone[i])) << "fraction " << fractions[i / (columns * 4)] * 255 << " byte " << i;
+    for (const auto loops : {detail::BilinearLoops::Avx2, detail::BilinearLoops::Avx512}) {
+        std::vector<std::uint8_t> side(alone.size(), 1);
+        std::vector<detail::RotateRow> rows;
+        for (std::size_t i = 0; i < fractions.size(); ++i)
+            rows.push_back({fractions[i], 0.0, std::int32_t(i % 3), columns, side.data() + i * columns * 4});
+        detail::setBilinearLoops(loops);
+        detail::bilinearRotateRows(rows.data(), std::int32_t(rows.size()), span, source);
+        for (std::size_t i = 0; i < side.size(); ++i)
+            ASSERT_EQ(int(side[i]), int(alone[i]))
+                << "loops " << int(loops) << " fraction " << fractions[i / (columns * 4)] * 255 << " byte " << i;
+    }
+    detail::setBilinearLoops(detail::BilinearLoops::Avx512);
 }

@@ -135,7 +135,7 @@ __attribute__((target("avx2"))) void rotateAvx2(std::uint8_t *o, std::int32_t co
 // arithmetic. The single-precision sum is within 1.9e-4 of the exact one
 // (weight errors of at most 1.25 x 2^-23 each on bytes up to 255, and five
 // roundings of 2^-17: 1.9e-4), and so is the plain sum plus its slack; when
-// [sum - kSettled, sum + kSettled] holds no whole number, the plain loop's
+// [sum - kSingleSettled, sum + kSingleSettled] holds no whole number, the plain loop's
 // truncation is the floor of the sum. The interval never settles a sum that
 // is a whole number, so those cases are caught first: all four taps of a
 // channel equal (the weights add up to 1 within 1e-15, so the plain sum is
@@ -143,19 +143,22 @@ __attribute__((target("avx2"))) void rotateAvx2(std::uint8_t *o, std::int32_t co
 // Points at the rectangle's last column or row, whose weights do not add up
 // to 1, always take the plain arithmetic.
 
-constexpr float kSettled = 1.0f / 2048;
 
 // The plain arithmetic for one pixel; never inlined into the loop below, so
 // that it is compiled as the plain loop is (no fused multiply-add). It is
 // built for AVX2 all the same: leaving AVX code for SSE code costs hundreds
 // of cycles on some processors.
-__attribute__((noinline, target("avx2"))) void rotatePixelPlain(std::uint8_t *o, double px, double py, const RotateSpan &s,
-                                                const PixelRows &src)
+} // namespace
+
+__attribute__((noinline, target("avx2"))) void bilinearPixelPlain(std::uint8_t *o, double px, double py,
+                                                                  const RotateSpan &s, const PixelRows &src)
 {
     Taps t;
     if (rotateTaps(px, py, s, src, t))
         blendPlain(o, t.p00, t.p10, t.p01, t.p11, t.w00, t.w10, t.w01, t.w11);
 }
+
+namespace {
 
 // The pixel pairs (a pixel and the one after it) at four indices.
 __attribute__((target("avx2,fma"))) inline __m256 pairs(const int *base, __m128i index)
@@ -195,7 +198,7 @@ __attribute__((target("avx2,fma"))) void rotateRowsAvx2(const RotateRow *rows, s
     const __m256d dpx = _mm256_set1_pd(s.dpx), dpy = _mm256_set1_pd(s.dpy);
     const __m256i lastX = _mm256_set1_epi32(s.lastX), lastY = _mm256_set1_epi32(s.lastY);
     const __m256i width = _mm256_set1_epi32(src.width);
-    const __m256 settled = _mm256_set1_ps(kSettled), onef = _mm256_set1_ps(1.0f);
+    const __m256 settled = _mm256_set1_ps(kSingleSettled), onef = _mm256_set1_ps(1.0f);
     const __m256i allOnes = _mm256_set1_epi32(-1);
     // Byte c of each pixel moved to the low byte of its lane
     // (the byte shuffle counts bytes within each 128-bit half).
@@ -337,7 +340,7 @@ __attribute__((target("avx2,fma"))) void rotateRowsAvx2(const RotateRow *rows, s
                     if (done >> i & 1)
                         std::memcpy(out[i] + column, &value[i], 4);
                     else
-                        rotatePixelPlain(out[i] + column, xs[i], ys[i], s, src);
+                        bilinearPixelPlain(out[i] + column, xs[i], ys[i], s, src);
                 }
             }
             x0 = _mm256_add_pd(x0, dpx);
@@ -348,211 +351,32 @@ __attribute__((target("avx2,fma"))) void rotateRowsAvx2(const RotateRow *rows, s
     }
 }
 
-// ---- sixteen rows side by side (AVX-512) ------------------------------------
-//
-// The loop above with sixteen lanes: the same single-precision sums, the same
-// settling and the same plain arithmetic for every pixel left unsettled, so
-// the bytes are the plain loop's. The sixteen results go to their rows in
-// two scatters.
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#define SORIMBA_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx2,fma")))
-
-SORIMBA_TARGET_AVX512 inline __mmask8 insideMask512(__m512d x, __m512d y, __m512d xLo, __m512d xHi,
-                                                               __m512d yLo, __m512d yHi)
-{
-    __mmask8 k = _mm512_cmp_pd_mask(x, xLo, _CMP_GE_OQ);
-    k = _mm512_mask_cmp_pd_mask(k, x, xHi, _CMP_LT_OQ);
-    k = _mm512_mask_cmp_pd_mask(k, y, yLo, _CMP_GE_OQ);
-    return _mm512_mask_cmp_pd_mask(k, y, yHi, _CMP_LT_OQ);
-}
-
-// Two vectors of eight doubles as one of sixteen floats.
-SORIMBA_TARGET_AVX512 inline __m512 narrow16(__m512d lo, __m512d hi)
-{
-    return _mm512_insertf32x8(_mm512_castps256_ps512(_mm512_cvtpd_ps(lo)), _mm512_cvtpd_ps(hi), 1);
-}
-
-// Byte c of each pixel, as a 32-bit lane.
-SORIMBA_TARGET_AVX512 inline __m512i channelOf(__m512i p, int c)
-{
-    switch (c) {
-    case 0: return _mm512_and_si512(p, _mm512_set1_epi32(0xFF));
-    // The byte shuffle counts bytes within each 128-bit quarter.
-    case 1: return _mm512_shuffle_epi8(p, _mm512_set4_epi32(int(0x8080800D), int(0x80808009), int(0x80808005), int(0x80808001)));
-    case 2: return _mm512_shuffle_epi8(p, _mm512_set4_epi32(int(0x8080800E), int(0x8080800A), int(0x80808006), int(0x80808002)));
-    default: return _mm512_srli_epi32(p, 24);
-    }
-}
-
-SORIMBA_TARGET_AVX512 void rotateRowsAvx512(const RotateRow *rows, std::int32_t count,
-                                                       const RotateSpan &s, const PixelRows &src)
-{
-    const long long *base = reinterpret_cast<const long long *>(src.bits);
-    const __m512d xLo = _mm512_set1_pd(s.xLo), xHi = _mm512_set1_pd(s.xHi);
-    const __m512d yLo = _mm512_set1_pd(s.yLo), yHi = _mm512_set1_pd(s.yHi);
-    const __m512d dpx = _mm512_set1_pd(s.dpx), dpy = _mm512_set1_pd(s.dpy);
-    const __m512i lastX = _mm512_set1_epi32(s.lastX), lastY = _mm512_set1_epi32(s.lastY);
-    const __m512i width = _mm512_set1_epi32(src.width);
-    const __m512 settled = _mm512_set1_ps(kSettled), onef = _mm512_set1_ps(1.0f);
-    // The even and odd 32-bit halves of two vectors of pixel pairs: the left
-    // and the right pixels in lane order.
-    const __m512i even = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
-    const __m512i odd = _mm512_add_epi32(even, _mm512_set1_epi32(1));
-
-    for (std::int32_t g = 0; g < count; g += 16) {
-        const std::int32_t n = std::min<std::int32_t>(16, count - g);
-        const RotateRow *r = rows + g;
-        alignas(64) std::int32_t from[16] = {}, to[16] = {};
-        alignas(64) double xs[16], ys[16];
-        alignas(64) std::uint64_t out[16];
-        std::int32_t first = INT32_MAX, last = INT32_MIN;
-        for (std::int32_t i = 0; i < 16; ++i) {
-            xs[i] = s.xLo;
-            ys[i] = s.yLo;
-            out[i] = reinterpret_cast<std::uintptr_t>(r[std::min(i, n - 1)].out);
-            if (i < n) {
-                from[i] = r[i].from;
-                to[i] = r[i].to;
-                first = std::min(first, r[i].from);
-                last = std::max(last, r[i].to);
-            }
-        }
-        const __m512i fromV = _mm512_load_si512(from), toV = _mm512_load_si512(to);
-        // The rows' addresses, for the scatter that stores a column's pixels.
-        const __m512i out0 = _mm512_load_si512(out), out1 = _mm512_load_si512(out + 8);
-        __m512d x0 = _mm512_load_pd(xs), x1 = _mm512_load_pd(xs + 8);
-        __m512d y0 = _mm512_load_pd(ys), y1 = _mm512_load_pd(ys + 8);
-        std::int32_t nextStart = first;
-        for (std::int32_t u = first; u < last; ++u) {
-            if (u == nextStart) {
-                _mm512_store_pd(xs, x0);
-                _mm512_store_pd(xs + 8, x1);
-                _mm512_store_pd(ys, y0);
-                _mm512_store_pd(ys + 8, y1);
-                nextStart = INT32_MAX;
-                for (std::int32_t i = 0; i < n; ++i) {
-                    if (r[i].from == u) {
-                        xs[i] = r[i].px;
-                        ys[i] = r[i].py;
-                    } else if (r[i].from > u) {
-                        nextStart = std::min(nextStart, r[i].from);
-                    }
-                }
-                x0 = _mm512_load_pd(xs);
-                x1 = _mm512_load_pd(xs + 8);
-                y0 = _mm512_load_pd(ys);
-                y1 = _mm512_load_pd(ys + 8);
-            }
-            const __m512i uu = _mm512_set1_epi32(u);
-            const __mmask16 active = __mmask16(_mm512_cmpgt_epi32_mask(toV, uu) & _mm512_cmple_epi32_mask(fromV, uu));
-            const __mmask16 ok = __mmask16(active & (unsigned(insideMask512(x0, y0, xLo, xHi, yLo, yHi)) |
-                                                     unsigned(insideMask512(x1, y1, xLo, xHi, yLo, yHi)) << 8));
-            if (ok == 0) {
-                x0 = _mm512_add_pd(x0, dpx);
-                x1 = _mm512_add_pd(x1, dpx);
-                y0 = _mm512_add_pd(y0, dpy);
-                y1 = _mm512_add_pd(y1, dpy);
-                continue;
-            }
-            // Inside, truncation is the floor (the points are at least 0).
-            const __m256i ix0 = _mm512_cvttpd_epi32(x0), ix1 = _mm512_cvttpd_epi32(x1);
-            const __m256i iy0 = _mm512_cvttpd_epi32(y0), iy1 = _mm512_cvttpd_epi32(y1);
-            const __m512 fx = narrow16(_mm512_sub_pd(x0, _mm512_cvtepi32_pd(ix0)), _mm512_sub_pd(x1, _mm512_cvtepi32_pd(ix1)));
-            const __m512 fy = narrow16(_mm512_sub_pd(y0, _mm512_cvtepi32_pd(iy0)), _mm512_sub_pd(y1, _mm512_cvtepi32_pd(iy1)));
-            const __m512 zerof = _mm512_setzero_ps();
-            const __mmask16 hit = _mm512_mask_cmp_ps_mask(_mm512_cmp_ps_mask(fx, zerof, _CMP_EQ_OQ), fy, zerof, _CMP_EQ_OQ);
-            const __m512i ix = _mm512_inserti64x4(_mm512_castsi256_si512(ix0), ix1, 1);
-            const __m512i iy = _mm512_inserti64x4(_mm512_castsi256_si512(iy0), iy1, 1);
-            const __mmask16 edge = __mmask16(_mm512_cmpeq_epi32_mask(ix, lastX) | _mm512_cmpeq_epi32_mask(iy, lastY));
-            const __mmask16 load = __mmask16(ok & ~edge);
-            // Lanes that do not load read the image's first two pixels.
-            const __m512i i00 = _mm512_maskz_add_epi32(load, _mm512_mullo_epi32(iy, width), ix);
-            const __m512i i01 = _mm512_mask_add_epi32(i00, load, i00, width);
-            const __m512i top0 = _mm512_i32gather_epi64(_mm512_castsi512_si256(i00), base, 4);
-            const __m512i top1 = _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(i00, 1), base, 4);
-            const __m512i bot0 = _mm512_i32gather_epi64(_mm512_castsi512_si256(i01), base, 4);
-            const __m512i bot1 = _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(i01, 1), base, 4);
-            const __m512i p00 = _mm512_permutex2var_epi32(top0, even, top1);
-            const __m512i p10 = _mm512_permutex2var_epi32(top0, odd, top1);
-            const __m512i p01 = _mm512_permutex2var_epi32(bot0, even, bot1);
-            const __m512i p11 = _mm512_permutex2var_epi32(bot0, odd, bot1);
-            const __m512 gx = _mm512_sub_ps(onef, fx), gy = _mm512_sub_ps(onef, fy);
-            const __m512 w00 = _mm512_mul_ps(gx, gy), w10 = _mm512_mul_ps(fx, gy);
-            const __m512 w01 = _mm512_mul_ps(gx, fy), w11 = _mm512_mul_ps(fx, fy);
-            __m512i result = _mm512_setzero_si512(), sure = _mm512_setzero_si512();
-            for (int c = 0; c < 4; ++c) {
-                const __m512 upper = _mm512_fmadd_ps(w10, _mm512_cvtepi32_ps(channelOf(p10, c)),
-                                                     _mm512_mul_ps(w00, _mm512_cvtepi32_ps(channelOf(p00, c))));
-                const __m512 lower = _mm512_fmadd_ps(w11, _mm512_cvtepi32_ps(channelOf(p11, c)),
-                                                     _mm512_mul_ps(w01, _mm512_cvtepi32_ps(channelOf(p01, c))));
-                const __m512 sum = _mm512_add_ps(upper, lower);
-                const __m512i k = _mm512_cvttps_epi32(_mm512_add_ps(sum, settled));
-                const __mmask16 kOk = _mm512_cmp_ps_mask(_mm512_sub_ps(sum, settled), _mm512_cvtepi32_ps(k), _CMP_GE_OQ);
-                result = _mm512_or_si512(result, _mm512_slli_epi32(k, 8 * c));
-                sure = _mm512_mask_or_epi32(sure, kOk, sure, _mm512_set1_epi32(int(0xFFu << (8 * c))));
-            }
-            // Channels whose four taps are equal are that byte.
-            const __mmask64 same = _mm512_mask_cmpeq_epi8_mask(
-                _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(p00, p10), p00, p01), p00, p11);
-            result = _mm512_mask_blend_epi8(same, result, p00);
-            sure = _mm512_or_si512(sure, _mm512_movm_epi8(same));
-            const __mmask16 onPixel = __mmask16(hit & ~edge);
-            result = _mm512_mask_blend_epi32(onPixel, result, p00);
-            const __mmask16 done =
-                __mmask16(((_mm512_cmpeq_epi32_mask(sure, _mm512_set1_epi32(-1)) & ~edge) | onPixel) & ok);
-            const std::size_t column = std::size_t(u) * 4;
-            const __m512i at = _mm512_set1_epi64(std::int64_t(column));
-            _mm512_mask_i64scatter_epi32(nullptr, __mmask8(done), _mm512_add_epi64(out0, at),
-                                         _mm512_castsi512_si256(result), 1);
-            _mm512_mask_i64scatter_epi32(nullptr, __mmask8(done >> 8), _mm512_add_epi64(out1, at),
-                                         _mm512_extracti64x4_epi64(result, 1), 1);
-            if (const unsigned todo = unsigned(ok) & ~unsigned(done)) {
-                _mm512_store_pd(xs, x0);
-                _mm512_store_pd(xs + 8, x1);
-                _mm512_store_pd(ys, y0);
-                _mm512_store_pd(ys + 8, y1);
-                for (unsigned m = todo; m; m &= m - 1) {
-                    const int i = __builtin_ctz(m);
-                    rotatePixelPlain(reinterpret_cast<std::uint8_t *>(out[i]) + column, xs[i], ys[i], s, src);
-                }
-            }
-            x0 = _mm512_add_pd(x0, dpx);
-            x1 = _mm512_add_pd(x1, dpx);
-            y0 = _mm512_add_pd(y0, dpy);
-            y1 = _mm512_add_pd(y1, dpy);
-        }
-    }
-}
-
-#pragma GCC diagnostic pop
-
-BilinearLoops g_widest = BilinearLoops::Avx512;
+VectorLoops g_widest = VectorLoops::Avx512;
 
 bool haveAvx2()
 {
     static const bool yes = __builtin_cpu_supports("avx2");
-    return yes && g_widest >= BilinearLoops::Avx2;
-}
-
-bool haveAvx512()
-{
-    static const bool yes = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                            __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
-                            __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    return yes && g_widest >= BilinearLoops::Avx512;
+    return yes && g_widest >= VectorLoops::Avx2;
 }
 
 bool haveAvx2Fma()
 {
     static const bool yes = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    return yes && g_widest >= BilinearLoops::Avx2;
+    return yes && g_widest >= VectorLoops::Avx2;
 }
 
 } // namespace
 
-void setBilinearLoops(BilinearLoops widest) { g_widest = widest; }
+void setVectorLoops(VectorLoops widest) { g_widest = widest; }
+
+bool avx512LoopsAllowed()
+{
+    static const bool yes = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                            __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
+                            __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    return yes && g_widest >= VectorLoops::Avx512;
+}
 
 void bilinearRow(std::uint8_t *out, const std::uint8_t *rowA, const std::uint8_t *rowB, double wa, double wb,
                  const ColumnTap *columns, std::int32_t count)
@@ -578,20 +402,15 @@ namespace imaging::detail {
 void bilinearRotateRows(const RotateRow *rows, std::int32_t count, const RotateSpan &span, const PixelRows &source)
 {
     // The loop reads two pixels at a time, so the image needs two.
-    if (haveAvx512() && std::int64_t(source.width) * source.rows >= 2) {
-        rotateRowsAvx512(rows, count, span, source);
+    if (avx512LoopsAllowed() && std::int64_t(source.width) * source.rows >= 2) {
+        bilinearRotateRows16(rows, count, span, source);
         return;
     }
     if (haveAvx2Fma() && std::int64_t(source.width) * source.rows >= 2) {
         rotateRowsAvx2(rows, count, span, source);
         return;
     }
-    for (std::int32_t i = 0; i < count; ++i) {
-        RotateSpan s = span;
-        s.px = rows[i].px;
-        s.py = rows[i].py;
-        bilinearRotateSpan(rows[i].out + std::size_t(rows[i].from) * 4, rows[i].to - rows[i].from, s, source);
-    }
+    eachRowAlone(rows, count, span, source, bilinearRotateSpan);
 }
 
 } // namespace imaging::detail

@@ -1,9 +1,10 @@
 #pragma once
-// Bilinear inner loops of the surface's resampler and rotation. Each output
+// Inner loops of the surface's resampler and rotation. A bilinear output
 // byte is Int(sum of weight x byte) over four taps in double precision, the
 // products and sums taken in a fixed order (with a slack against rounding
-// error, see the .cpp); the AVX2 build (chosen at run time) gives the same
-// bytes as the plain one.
+// error, see the .cpp); a nearest-neighbour one is the byte of the pixel the
+// point falls in. The vector builds (chosen at run time) give the same bytes
+// as the plain ones.
 #include "imaging/pixels_p.h"
 
 #include <cstdint>
@@ -44,11 +45,43 @@ struct RotateRow {
 };
 void bilinearRotateRows(const RotateRow *rows, std::int32_t count, const RotateSpan &span, const PixelRows &source);
 
-// The widest vector loops the bilinear code may use, where the processor has
-// them (AVX-512 turns sixteen rotated rows side by side, AVX2 eight). Tests
-// lower it to compare each build with the plain one.
-enum class BilinearLoops { Plain, Avx2, Avx512 };
-void setBilinearLoops(BilinearLoops widest);
+// Rows drawn one after the other by a run loop such as bilinearRotateSpan.
+template <class RunLoop>
+void eachRowAlone(const RotateRow *rows, std::int32_t count, const RotateSpan &span, const PixelRows &source,
+                  RunLoop run)
+{
+    for (std::int32_t i = 0; i < count; ++i) {
+        RotateSpan s = span;
+        s.px = rows[i].px;
+        s.py = rows[i].py;
+        run(rows[i].out + std::size_t(rows[i].from) * 4, rows[i].to - rows[i].from, s, source);
+    }
+}
+
+// The rows side by side settle each byte from a single-precision sum when
+// no whole number lies within this distance of it (the bound is argued in
+// bilinear.cpp), and make every other pixel by the plain arithmetic, which
+// bilinearPixelPlain gives for one point (pixels outside left as they are).
+constexpr float kSingleSettled = 1.0f / 2048;
+void bilinearPixelPlain(std::uint8_t *out, double px, double py, const RotateSpan &span, const PixelRows &source);
+
+// bilinearRotateRows with sixteen rows side by side; only where
+// avx512LoopsAllowed().
+bool avx512LoopsAllowed();
+void bilinearRotateRows16(const RotateRow *rows, std::int32_t count, const RotateSpan &span,
+                          const PixelRows &source);
+
+// The nearest-neighbour rotation: each point inside the rectangle gives the
+// output pixel the four bytes of the source pixel it falls in (floor of x
+// and y); as a run, and as rows side by side.
+void nearestRotateSpan(std::uint8_t *out, std::int32_t count, const RotateSpan &span, const PixelRows &source);
+void nearestRotateRows(const RotateRow *rows, std::int32_t count, const RotateSpan &span, const PixelRows &source);
+
+// The widest vector loops the inner loops may use, where the processor has
+// them (AVX-512 turns sixteen rotated rows side by side, AVX2 eight bilinear
+// ones). Tests lower it to compare each build with the plain one.
+enum class VectorLoops { Plain, Avx2, Avx512 };
+void setVectorLoops(VectorLoops widest);
 
 // Whether the rotation draws through its fast path (a strip of rows at a
 // time, rows side by side, only the written boxes blended). Tests turn it

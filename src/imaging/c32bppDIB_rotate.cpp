@@ -107,12 +107,11 @@ void bandRows(const Turn &t, std::int32_t band, std::int32_t bandEnd, Row *rows,
 // Draws the band's rows into out, working row v at out's row v - rowBase.
 // Each block starts its rows' points afresh from column 0 (one
 // multiplication), then moves them by one addition per pixel. With together
-// set, the bilinear rows of a block are drawn side by side.
+// set, the rows of a block are drawn side by side.
 void drawBand(const Turn &t, std::int32_t band, std::int32_t bandEnd, std::int32_t bandFrom, std::int32_t bandTo,
               const Row *rows, const PixelRows &out, std::int32_t rowBase, bool together)
 {
     const double dpx = t.span.dpx, dpy = t.span.dpy;
-    const double xLo = t.span.xLo, xHi = t.span.xHi, yLo = t.span.yLo, yHi = t.span.yHi;
     detail::RotateRow starts[kBand];
     for (std::int32_t block = bandFrom; block < bandTo; block += kBand) {
         const std::int32_t blockEnd = std::min(bandTo, block + kBand);
@@ -124,28 +123,24 @@ void drawBand(const Turn &t, std::int32_t band, std::int32_t bandEnd, std::int32
                 continue;
             const double px = r.px0 + from * dpx, py = r.py0 + from * dpy;
             std::uint8_t *row = out.row(v - rowBase);
-            if (t.highQuality) {
-                if (together) {
-                    starts[count++] = {px, py, from, to, row};
-                    continue;
-                }
-                detail::RotateSpan s = t.span;
-                s.px = px;
-                s.py = py;
-                detail::bilinearRotateSpan(row + std::size_t(from) * 4, to - from, s, t.source);
+            if (together) {
+                starts[count++] = {px, py, from, to, row};
                 continue;
             }
-            std::uint8_t *o = row + std::size_t(from) * 4;
-            double qx = px, qy = py;
-            // Inside the rectangle the point is at least 0, so truncation is
-            // the floor.
-            const PixelRows source = t.source;
-            for (std::int32_t u = from; u < to; ++u, qx += dpx, qy += dpy, o += 4)
-                if (qx >= xLo && qx < xHi && qy >= yLo && qy < yHi)
-                    std::memcpy(o, source.pixel(std::int32_t(qx), std::int32_t(qy)), 4);
+            detail::RotateSpan s = t.span;
+            s.px = px;
+            s.py = py;
+            if (t.highQuality)
+                detail::bilinearRotateSpan(row + std::size_t(from) * 4, to - from, s, t.source);
+            else
+                detail::nearestRotateSpan(row + std::size_t(from) * 4, to - from, s, t.source);
         }
-        if (count)
+        if (count == 0)
+            continue;
+        if (t.highQuality)
             detail::bilinearRotateRows(starts, count, t.span, t.source);
+        else
+            detail::nearestRotateRows(starts, count, t.span, t.source);
     }
 }
 

@@ -456,8 +456,8 @@ TEST(RenderTest, BilinearLoopsGiveTheSameBytesWithAndWithoutAvx2)
     });
     dib.setAlphaBlendFriendly(false);
     dib.setHighQualityInterpolation(true);
-    auto run = [&](detail::BilinearLoops loops, std::vector<std::unique_ptr<c32bppDIB>> &out) {
-        detail::setBilinearLoops(loops);
+    auto run = [&](detail::VectorLoops loops, std::vector<std::unique_ptr<c32bppDIB>> &out) {
+        detail::setVectorLoops(loops);
         for (const auto &size : {std::pair{61, 45}, std::pair{9, 7}, std::pair{23, 50}}) {
             out.emplace_back();
             dib.CopyImageTo(out.back(), size.first, size.second);
@@ -470,11 +470,11 @@ TEST(RenderTest, BilinearLoopsGiveTheSameBytesWithAndWithoutAvx2)
             canvas->LoadDIBinDC(false);
             out.push_back(std::move(canvas));
         }
-        detail::setBilinearLoops(detail::BilinearLoops::Avx512);
+        detail::setVectorLoops(detail::VectorLoops::Avx512);
     };
     std::vector<std::unique_ptr<c32bppDIB>> fast, plain;
-    run(detail::BilinearLoops::Avx512, fast);
-    run(detail::BilinearLoops::Plain, plain);
+    run(detail::VectorLoops::Avx512, fast);
+    run(detail::VectorLoops::Plain, plain);
     ASSERT_EQ(fast.size(), plain.size());
     for (std::size_t i = 0; i < fast.size(); ++i)
         EXPECT_TRUE(fast[i] && plain[i] && samePixels(*fast[i], *plain[i])) << "case " << i;

@@ -54,10 +54,10 @@ struct Result {
 };
 
 // The fast path with the given vector loops, or the plain path.
-Result turn(c32bppDIB &dib, const Case &c, bool host, std::optional<detail::BilinearLoops> fast)
+Result turn(c32bppDIB &dib, const Case &c, bool host, std::optional<detail::VectorLoops> fast)
 {
     detail::setRotationFastPathAllowed(fast.has_value());
-    detail::setBilinearLoops(fast.value_or(detail::BilinearLoops::Plain));
+    detail::setVectorLoops(fast.value_or(detail::VectorLoops::Plain));
     Result r;
     r.canvas = std::make_unique<Canvas>(160, 150, Px{0, 0, 0, 0});
     std::mt19937 rng(3);
@@ -69,7 +69,7 @@ Result turn(c32bppDIB &dib, const Case &c, bool host, std::optional<detail::Bili
     r.answer = dib.RotateAtTopLeft(r.canvas->dc, c.angle, c.topX, c.topY, c.destWidth, c.destHeight, c.srcX, c.srcY,
                                    c.srcWidth, c.srcHeight, c.opacity, host ? &r.canvas->dib : nullptr, c.gray);
     detail::setRotationFastPathAllowed(true);
-    detail::setBilinearLoops(detail::BilinearLoops::Avx512);
+    detail::setVectorLoops(detail::VectorLoops::Avx512);
     return r;
 }
 
@@ -107,7 +107,7 @@ TEST(RotationStripsTest, FastPathGivesThePlainBytes)
             for (const bool host : {true, false}) {
                 dib.setHighQualityInterpolation(highQuality);
                 const Result plain = turn(dib, c, host, std::nullopt);
-                for (const auto loops : {detail::BilinearLoops::Avx2, detail::BilinearLoops::Avx512}) {
+                for (const auto loops : {detail::VectorLoops::Avx2, detail::VectorLoops::Avx512}) {
                     const Result fast = turn(dib, c, host, loops);
                     const std::string what = std::to_string(c.width) + "x" + std::to_string(c.height) + " at " +
                                              std::to_string(c.angle) + " hq " + std::to_string(highQuality) +
@@ -138,23 +138,23 @@ TEST(RotationStripsTest, RowsSideBySideKeepSumsJustBelowAWholeNumber)
     const int columns = 5;
     const detail::RotateSpan span{0, 0, 1e-9, 0, 0, 3, 0, 2, 2, 1};
     std::vector<std::uint8_t> alone(fractions.size() * columns * 4, 1);
-    detail::setBilinearLoops(detail::BilinearLoops::Plain);
+    detail::setVectorLoops(detail::VectorLoops::Plain);
     for (std::size_t i = 0; i < fractions.size(); ++i) {
         detail::RotateSpan s = span;
         s.px = fractions[i];
         detail::bilinearRotateSpan(alone.data() + (i * columns + i % 3) * 4, columns - std::int32_t(i % 3), s,
                                    source);
     }
-    for (const auto loops : {detail::BilinearLoops::Avx2, detail::BilinearLoops::Avx512}) {
+    for (const auto loops : {detail::VectorLoops::Avx2, detail::VectorLoops::Avx512}) {
         std::vector<std::uint8_t> side(alone.size(), 1);
         std::vector<detail::RotateRow> rows;
         for (std::size_t i = 0; i < fractions.size(); ++i)
             rows.push_back({fractions[i], 0.0, std::int32_t(i % 3), columns, side.data() + i * columns * 4});
-        detail::setBilinearLoops(loops);
+        detail::setVectorLoops(loops);
         detail::bilinearRotateRows(rows.data(), std::int32_t(rows.size()), span, source);
         for (std::size_t i = 0; i < side.size(); ++i)
             ASSERT_EQ(int(side[i]), int(alone[i]))
                 << "loops " << int(loops) << " fraction " << fractions[i / (columns * 4)] * 255 << " byte " << i;
     }
-    detail::setBilinearLoops(detail::BilinearLoops::Avx512);
+    detail::setVectorLoops(detail::VectorLoops::Avx512);
 }

@@ -11,7 +11,6 @@ using platform::twipRect;
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QIcon>
 
 namespace app {
 
@@ -35,14 +34,9 @@ QString listStyle(const QString &picture)
 
 frmMain::frmMain(QWidget *parent) : QWidget(parent)
 {
-    setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Sorimba 2"));
-    setWindowIcon(QIcon(QStringLiteral(":/pictures/note.ico")));
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::CustomizeWindowHint);
-    setFixedSize(px(10455), px(5805));
+    controls::setUpWindow(this, QStringLiteral("frmMain"), QStringLiteral("Sorimba 2"));
+    controls::useFixedSingleBorder(this, QSize(px(10455), px(5805)));
     controls::useWhiteBackground(this);
-    setFont(QFont(QStringLiteral("Gulim"), 9));
     m_definition = controls::loadWindowDefinition(QStringLiteral(":/forms/frmMain.def"));
     buildControls();
 }

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QIcon>
 #include <QResizeEvent>
 
 namespace app {
@@ -17,14 +16,11 @@ using platform::twipRect;
 
 FrmUpdate::FrmUpdate(std::function<void()> next, QWidget *parent) : QWidget(parent), m_next(std::move(next))
 {
-    setObjectName(QStringLiteral("FrmUpdate"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("업데이트 내용"));
-    setWindowIcon(QIcon(QStringLiteral(":/pictures/note.ico")));
+    controls::setUpWindow(this, QStringLiteral("FrmUpdate"), QStringLiteral("업데이트 내용"));
     // Sizable, with minimise and maximise buttons: an ordinary top-level window.
     setWindowFlags(Qt::Window);
     resize(px(12870), px(9870));
-    setFont(QFont(QStringLiteral("Gulim"), 9));
     // The labels see the window's colour behind them; the page view shows the
     // same colour in the band it keeps free for them.
     setAutoFillBackground(true);

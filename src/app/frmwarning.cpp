@@ -5,7 +5,6 @@
 #include "platform/twips.h"
 
 #include <QCloseEvent>
-#include <QIcon>
 
 namespace app {
 
@@ -14,16 +13,10 @@ using platform::twipRect;
 
 frmWarning::frmWarning(std::function<void()> next, QWidget *parent) : QWidget(parent), m_next(std::move(next))
 {
-    setObjectName(QStringLiteral("frmWarning"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("사용 전 주의 사항 [닫기 = 동의]"));
-    setWindowIcon(QIcon(QStringLiteral(":/pictures/note.ico")));
-    // Fixed single border: a close box only, no minimise or maximise button.
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::CustomizeWindowHint);
-    setFixedSize(px(5850), px(1980));
+    controls::setUpWindow(this, QStringLiteral("frmWarning"), QStringLiteral("사용 전 주의 사항 [닫기 = 동의]"));
+    controls::useFixedSingleBorder(this, QSize(px(5850), px(1980)));
     controls::useWhiteBackground(this);
-    setFont(QFont(QStringLiteral("Gulim"), 9));
     const controls::WindowDefinition definition = controls::loadWindowDefinition(QStringLiteral(":/forms/frmWarning.def"));
     picBack = controls::makePicture(this, QStringLiteral(":/pictures/notice_back.jpg"), twipRect(120, 120, 5610, 1350));
     aicAlphaImage1 = controls::makeImage(this, definition, QStringLiteral("aicAlphaImage1"), twipRect(600, 480, 720, 720));

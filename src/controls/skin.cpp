@@ -1,6 +1,8 @@
 #include "controls/skin.h"
 
 #include <QDebug>
+#include <QFont>
+#include <QIcon>
 
 namespace controls {
 
@@ -63,6 +65,21 @@ QLabel *makePicture(QWidget *parent, const QString &resource, const QRect &geome
     picture->setGeometry(geometry);
     picture->setPixmap(QPixmap(resource));
     return picture;
+}
+
+void setUpWindow(QWidget *window, const QString &name, const QString &caption)
+{
+    window->setObjectName(name);
+    window->setWindowTitle(caption);
+    window->setWindowIcon(QIcon(QStringLiteral(":/pictures/note.ico")));
+    window->setFont(QFont(QStringLiteral("Gulim"), 9));
+}
+
+void useFixedSingleBorder(QWidget *window, const QSize &size)
+{
+    window->setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    window->setFixedSize(size);
 }
 
 void useWhiteBackground(QWidget *window)

@@ -27,6 +27,13 @@ SkinProgressBar *makeProgressBar(QWidget *parent, const WindowDefinition &defini
                                  const QRect &geometry);
 SkinImage *makeImage(QWidget *parent, const WindowDefinition &definition, const QString &name, const QRect &geometry);
 
+// A skinned window's frame: its object name, caption, the note icon and the
+// skin's 9-point Gulim.
+void setUpWindow(QWidget *window, const QString &name, const QString &caption);
+// A fixed single border (a close box only, no minimise or maximise button)
+// around a client area of size (pixels).
+void useFixedSingleBorder(QWidget *window, const QSize &size);
+
 // A window picture (a resource) placed at geometry (pixels).
 QLabel *makePicture(QWidget *parent, const QString &resource, const QRect &geometry);
 // The skinned windows stand on white: their pictures are drawn for it.

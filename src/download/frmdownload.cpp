@@ -14,7 +14,6 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <climits>
@@ -49,14 +48,9 @@ void message(QWidget *owner, const QString &title, const QString &text, MessageI
 
 frmDownload::frmDownload(QWidget *parent) : QWidget(parent, Qt::Window)
 {
-    setObjectName(QStringLiteral("frmDownload"));
-    setWindowTitle(QStringLiteral("다운로드"));
-    setWindowIcon(QIcon(QStringLiteral(":/pictures/note.ico")));
-    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
-                   | Qt::CustomizeWindowHint);
-    setFixedSize(px(7215), px(4320));
+    controls::setUpWindow(this, QStringLiteral("frmDownload"), QStringLiteral("다운로드"));
+    controls::useFixedSingleBorder(this, QSize(px(7215), px(4320)));
     controls::useWhiteBackground(this);
-    setFont(QFont(QStringLiteral("Gulim"), 9));
     m_definition = controls::loadWindowDefinition(QStringLiteral(":/forms/frmDownload.def"));
     Ine = new platform::TransferControl(this);
     m_transfer = new FileTransfer(Ine, this);

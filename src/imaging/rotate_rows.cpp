@@ -173,10 +173,10 @@ SORIMBA_AVX512 inline void bilinearColumn(Lanes &l, std::int32_t u, __mmask16 ok
 {
     const long long *base = reinterpret_cast<const long long *>(src.bits);
     const __m512i ix = truncated(l.x0, l.x1), iy = truncated(l.y0, l.y1);
-    const __m512 fx = narrow16(_mm512_sub_pd(l.x0, _mm512_cvtepi32_pd(_mm512_castsi512_si256(ix))),
-                               _mm512_sub_pd(l.x1, _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(ix, 1))));
-    const __m512 fy = narrow16(_mm512_sub_pd(l.y0, _mm512_cvtepi32_pd(_mm512_castsi512_si256(iy))),
-                               _mm512_sub_pd(l.y1, _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(iy, 1))));
+    // The fractions x - floor(x), exact in double precision.
+    constexpr int kFloorFraction = _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC;
+    const __m512 fx = narrow16(_mm512_reduce_pd(l.x0, kFloorFraction), _mm512_reduce_pd(l.x1, kFloorFraction));
+    const __m512 fy = narrow16(_mm512_reduce_pd(l.y0, kFloorFraction), _mm512_reduce_pd(l.y1, kFloorFraction));
     // On a pixel exactly (or so close that single precision shows 0).
     const __m512 zerof = _mm512_setzero_ps();
     const __mmask16 hit = _mm512_mask_cmp_ps_mask(_mm512_cmp_ps_mask(fx, zerof, _CMP_EQ_OQ), fy, zerof, _CMP_EQ_OQ);

@@ -5,6 +5,7 @@
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace gdi {
@@ -267,12 +268,49 @@ inline std::uint8_t mul255(int a, int b)
     return std::uint8_t((t + (t >> 8)) >> 8);
 }
 
+#if defined(__x86_64__)
+// blendOverSpan's loop eight pixels at a time; returns how many it blended.
+__attribute__((target("avx2"))) int blendOverSpanAvx2(std::uint8_t *d, const std::uint8_t *s, int n)
+{
+    const __m256i zero = _mm256_setzero_si256(), c128 = _mm256_set1_epi16(128), c255 = _mm256_set1_epi32(255);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i sv = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(s + std::size_t(i) * 4));
+        if (_mm256_testz_si256(sv, sv))
+            continue;   // all empty: the destination stays
+        const __m256i alpha = _mm256_srli_epi32(sv, 24);
+        if (unsigned(_mm256_movemask_epi8(_mm256_cmpeq_epi32(alpha, c255))) == 0xFFFFFFFFu) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i *>(d + std::size_t(i) * 4), sv);
+            continue;   // all opaque: copied
+        }
+        const __m256i dv = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(d + std::size_t(i) * 4));
+        const __m256i inv32 = _mm256_sub_epi32(c255, alpha);
+        const __m256i inv16 = _mm256_or_si256(inv32, _mm256_slli_epi32(inv32, 16));
+        const auto half = [&](__m256i dd, __m256i inv) __attribute__((target("avx2"))) {
+            const __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(dd, inv), c128);
+            return _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
+        };
+        const __m256i lo = half(_mm256_unpacklo_epi8(dv, zero), _mm256_unpacklo_epi32(inv16, inv16));
+        const __m256i hi = half(_mm256_unpackhi_epi8(dv, zero), _mm256_unpackhi_epi32(inv16, inv16));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(d + std::size_t(i) * 4),
+                            _mm256_adds_epu8(_mm256_packus_epi16(lo, hi), sv));
+    }
+    return i;
+}
+#endif
+
 // Premultiplied source over at full constant alpha for n pixels:
-// d = min(255, s + mul255(d, 255 - source alpha)) per byte, four pixels at a
-// time where SSE2 exists (16-bit lanes hold every intermediate exactly).
+// d = min(255, s + mul255(d, 255 - source alpha)) per byte, eight pixels at a
+// time where the processor has AVX2 and four with SSE2 (16-bit lanes hold
+// every intermediate exactly).
 void blendOverSpan(std::uint8_t *d, const std::uint8_t *s, int n)
 {
     int i = 0;
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2)
+        i = blendOverSpanAvx2(d, s, n);
+#endif
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128(), c128 = _mm_set1_epi16(128), c255 = _mm_set1_epi32(255);
     for (; i + 4 <= n; i += 4) {

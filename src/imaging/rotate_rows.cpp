@@ -166,24 +166,38 @@ SORIMBA_AVX512 inline __m512i channelOf(__m512i p, int c)
     }
 }
 
-// One column of bilinear lanes: the single-precision sums where they settle
-// the bytes, the plain arithmetic for the rest (see bilinear.cpp).
-SORIMBA_AVX512 inline void bilinearColumn(Lanes &l, std::int32_t u, __mmask16 ok, const Bounds &b,
-                                          const RotateSpan &s, const PixelRows &src)
+// One column of bilinear lanes, fetched: the lanes inside, their points,
+// fractions and four taps.
+struct Fetched {
+    __mmask16 ok = 0, hit = 0, edge = 0;
+    __m512d x0, x1, y0, y1;
+    __m512 fx, fy;
+    __m512i p00, p10, p01, p11;
+};
+
+SORIMBA_AVX512 inline void fetchColumn(const Lanes &l, std::int32_t u, const Bounds &b, const RotateSpan &s,
+                                       const PixelRows &src, Fetched &f)
 {
+    f.ok = insideAt(l, u, b);
+    if (!f.ok)
+        return;
+    f.x0 = l.x0;
+    f.x1 = l.x1;
+    f.y0 = l.y0;
+    f.y1 = l.y1;
     const long long *base = reinterpret_cast<const long long *>(src.bits);
     const __m512i ix = truncated(l.x0, l.x1), iy = truncated(l.y0, l.y1);
     // The fractions x - floor(x), exact in double precision.
     constexpr int kFloorFraction = _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC;
-    const __m512 fx = narrow16(_mm512_reduce_pd(l.x0, kFloorFraction), _mm512_reduce_pd(l.x1, kFloorFraction));
-    const __m512 fy = narrow16(_mm512_reduce_pd(l.y0, kFloorFraction), _mm512_reduce_pd(l.y1, kFloorFraction));
+    f.fx = narrow16(_mm512_reduce_pd(l.x0, kFloorFraction), _mm512_reduce_pd(l.x1, kFloorFraction));
+    f.fy = narrow16(_mm512_reduce_pd(l.y0, kFloorFraction), _mm512_reduce_pd(l.y1, kFloorFraction));
     // On a pixel exactly (or so close that single precision shows 0).
     const __m512 zerof = _mm512_setzero_ps();
-    const __mmask16 hit = _mm512_mask_cmp_ps_mask(_mm512_cmp_ps_mask(fx, zerof, _CMP_EQ_OQ), fy, zerof, _CMP_EQ_OQ);
+    f.hit = _mm512_mask_cmp_ps_mask(_mm512_cmp_ps_mask(f.fx, zerof, _CMP_EQ_OQ), f.fy, zerof, _CMP_EQ_OQ);
     // At the last column or row the plain arithmetic is used.
-    const __mmask16 edge = __mmask16(_mm512_cmpeq_epi32_mask(ix, _mm512_set1_epi32(s.lastX)) |
-                                     _mm512_cmpeq_epi32_mask(iy, _mm512_set1_epi32(s.lastY)));
-    const __mmask16 load = __mmask16(ok & ~edge);
+    f.edge = __mmask16(_mm512_cmpeq_epi32_mask(ix, _mm512_set1_epi32(s.lastX)) |
+                       _mm512_cmpeq_epi32_mask(iy, _mm512_set1_epi32(s.lastY)));
+    const __mmask16 load = __mmask16(f.ok & ~f.edge);
     // Each loading lane reads a pixel and the one after it in two rows; the
     // others read the image's first two pixels.
     const __m512i i00 = _mm512_maskz_add_epi32(load, _mm512_mullo_epi32(iy, b.width), ix);
@@ -195,21 +209,28 @@ SORIMBA_AVX512 inline void bilinearColumn(Lanes &l, std::int32_t u, __mmask16 ok
     // The even and odd 32-bit halves of the pairs: left and right pixels.
     const __m512i even = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
     const __m512i odd = _mm512_add_epi32(even, _mm512_set1_epi32(1));
-    const __m512i p00 = _mm512_permutex2var_epi32(top0, even, top1);
-    const __m512i p10 = _mm512_permutex2var_epi32(top0, odd, top1);
-    const __m512i p01 = _mm512_permutex2var_epi32(bot0, even, bot1);
-    const __m512i p11 = _mm512_permutex2var_epi32(bot0, odd, bot1);
+    f.p00 = _mm512_permutex2var_epi32(top0, even, top1);
+    f.p10 = _mm512_permutex2var_epi32(top0, odd, top1);
+    f.p01 = _mm512_permutex2var_epi32(bot0, even, bot1);
+    f.p11 = _mm512_permutex2var_epi32(bot0, odd, bot1);
+}
+
+// A fetched column finished: the single-precision sums where they settle
+// the bytes, the plain arithmetic for the rest (see bilinear.cpp).
+SORIMBA_AVX512 inline void finishColumn(const Lanes &l, std::int32_t u, const Fetched &f, const RotateSpan &s,
+                                        const PixelRows &src)
+{
     const __m512 onef = _mm512_set1_ps(1.0f), settled = _mm512_set1_ps(kSingleSettled);
-    const __m512 gx = _mm512_sub_ps(onef, fx), gy = _mm512_sub_ps(onef, fy);
-    const __m512 w00 = _mm512_mul_ps(gx, gy), w10 = _mm512_mul_ps(fx, gy);
-    const __m512 w01 = _mm512_mul_ps(gx, fy), w11 = _mm512_mul_ps(fx, fy);
+    const __m512 gx = _mm512_sub_ps(onef, f.fx), gy = _mm512_sub_ps(onef, f.fy);
+    const __m512 w00 = _mm512_mul_ps(gx, gy), w10 = _mm512_mul_ps(f.fx, gy);
+    const __m512 w01 = _mm512_mul_ps(gx, f.fy), w11 = _mm512_mul_ps(f.fx, f.fy);
     __m512i result = _mm512_setzero_si512(), sure = _mm512_setzero_si512();
     for (int c = 0; c < 4; ++c) {
         // Two pairs summed apart, for a shorter chain.
-        const __m512 upper = _mm512_fmadd_ps(w10, _mm512_cvtepi32_ps(channelOf(p10, c)),
-                                             _mm512_mul_ps(w00, _mm512_cvtepi32_ps(channelOf(p00, c))));
-        const __m512 lower = _mm512_fmadd_ps(w11, _mm512_cvtepi32_ps(channelOf(p11, c)),
-                                             _mm512_mul_ps(w01, _mm512_cvtepi32_ps(channelOf(p01, c))));
+        const __m512 upper = _mm512_fmadd_ps(w10, _mm512_cvtepi32_ps(channelOf(f.p10, c)),
+                                             _mm512_mul_ps(w00, _mm512_cvtepi32_ps(channelOf(f.p00, c))));
+        const __m512 lower = _mm512_fmadd_ps(w11, _mm512_cvtepi32_ps(channelOf(f.p11, c)),
+                                             _mm512_mul_ps(w01, _mm512_cvtepi32_ps(channelOf(f.p01, c))));
         const __m512 sum = _mm512_add_ps(upper, lower);
         const __m512i k = _mm512_cvttps_epi32(_mm512_add_ps(sum, settled));
         const __mmask16 kOk = _mm512_cmp_ps_mask(_mm512_sub_ps(sum, settled), _mm512_cvtepi32_ps(k), _CMP_GE_OQ);
@@ -218,20 +239,24 @@ SORIMBA_AVX512 inline void bilinearColumn(Lanes &l, std::int32_t u, __mmask16 ok
     }
     // Channels whose four taps are equal are that byte.
     const __mmask64 same = _mm512_mask_cmpeq_epi8_mask(
-        _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(p00, p10), p00, p01), p00, p11);
-    result = _mm512_mask_blend_epi8(same, result, p00);
+        _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(f.p00, f.p10), f.p00, f.p01), f.p00, f.p11);
+    result = _mm512_mask_blend_epi8(same, result, f.p00);
     sure = _mm512_or_si512(sure, _mm512_movm_epi8(same));
-    const __mmask16 onPixel = __mmask16(hit & ~edge);
-    result = _mm512_mask_blend_epi32(onPixel, result, p00);
+    const __mmask16 onPixel = __mmask16(f.hit & ~f.edge);
+    result = _mm512_mask_blend_epi32(onPixel, result, f.p00);
     const __mmask16 done =
-        __mmask16(((_mm512_cmpeq_epi32_mask(sure, _mm512_set1_epi32(-1)) & ~edge) | onPixel) & ok);
+        __mmask16(((_mm512_cmpeq_epi32_mask(sure, _mm512_set1_epi32(-1)) & ~f.edge) | onPixel) & f.ok);
     store(l, u, done, result);
-    if (const unsigned todo = unsigned(ok) & ~unsigned(done)) {
-        spill(l);
+    if (const unsigned todo = unsigned(f.ok) & ~unsigned(done)) {
+        alignas(64) double xs[16], ys[16];
+        _mm512_store_pd(xs, f.x0);
+        _mm512_store_pd(xs + 8, f.x1);
+        _mm512_store_pd(ys, f.y0);
+        _mm512_store_pd(ys + 8, f.y1);
         for (unsigned m = todo; m; m &= m - 1) {
             const int i = __builtin_ctz(m);
-            bilinearPixelPlain(reinterpret_cast<std::uint8_t *>(l.out[i]) + std::size_t(u) * 4, l.xs[i], l.ys[i],
-                               s, src);
+            bilinearPixelPlain(reinterpret_cast<std::uint8_t *>(l.out[i]) + std::size_t(u) * 4, xs[i], ys[i], s,
+                               src);
         }
     }
 }
@@ -246,25 +271,48 @@ SORIMBA_AVX512 inline void nearestColumn(Lanes &l, std::int32_t u, __mmask16 ok,
     store(l, u, ok, pixels);
 }
 
-enum class Kind { Bilinear, Nearest };
+// One group of bilinear lanes. Each column's taps are fetched one column
+// ahead, so that the next column's loads are under way while this column's
+// sums are made.
+SORIMBA_AVX512 void bilinearGroup(Lanes &l, const Bounds &b, const RotateSpan &s, const PixelRows &src)
+{
+    if (l.first >= l.last)
+        return;
+    Fetched current, next;
+    startRows(l, l.first);
+    fetchColumn(l, l.first, b, s, src, current);
+    for (std::int32_t u = l.first; u < l.last; ++u) {
+        step(l, b.dpx, b.dpy);
+        next.ok = 0;
+        if (u + 1 < l.last) {
+            startRows(l, u + 1);
+            fetchColumn(l, u + 1, b, s, src, next);
+        }
+        if (current.ok)
+            finishColumn(l, u, current, s, src);
+        current = next;
+    }
+}
 
-template <Kind kind>
+SORIMBA_AVX512 void nearestGroup(Lanes &l, const Bounds &b, const RotateSpan &, const PixelRows &src)
+{
+    for (std::int32_t u = l.first; u < l.last; ++u) {
+        startRows(l, u);
+        if (const __mmask16 ok = insideAt(l, u, b))
+            nearestColumn(l, u, ok, b, src);
+        step(l, b.dpx, b.dpy);
+    }
+}
+
+// The rows sixteen at a time through a group loop.
+template <void (*group)(Lanes &, const Bounds &, const RotateSpan &, const PixelRows &)>
 SORIMBA_AVX512 void rows16(const RotateRow *rows, std::int32_t count, const RotateSpan &s, const PixelRows &src)
 {
     const Bounds b = boundsOf(s, src);
     for (std::int32_t g = 0; g < count; g += 16) {
         Lanes l;
         setUp(l, rows + g, std::min<std::int32_t>(16, count - g), s);
-        for (std::int32_t u = l.first; u < l.last; ++u) {
-            startRows(l, u);
-            if (const __mmask16 ok = insideAt(l, u, b)) {
-                if constexpr (kind == Kind::Bilinear)
-                    bilinearColumn(l, u, ok, b, s, src);
-                else
-                    nearestColumn(l, u, ok, b, src);
-            }
-            step(l, b.dpx, b.dpy);
-        }
+        group(l, b, s, src);
     }
 }
 
@@ -274,7 +322,7 @@ SORIMBA_AVX512 void rows16(const RotateRow *rows, std::int32_t count, const Rota
 
 void bilinearRotateRows16(const RotateRow *rows, std::int32_t count, const RotateSpan &span, const PixelRows &source)
 {
-    rows16<Kind::Bilinear>(rows, count, span, source);
+    rows16<bilinearGroup>(rows, count, span, source);
 }
 
 void nearestRotateSpan(std::uint8_t *out, std::int32_t count, const RotateSpan &s, const PixelRows &source)
@@ -290,7 +338,7 @@ void nearestRotateSpan(std::uint8_t *out, std::int32_t count, const RotateSpan &
 void nearestRotateRows(const RotateRow *rows, std::int32_t count, const RotateSpan &span, const PixelRows &source)
 {
     if (avx512LoopsAllowed()) {
-        rows16<Kind::Nearest>(rows, count, span, source);
+        rows16<nearestGroup>(rows, count, span, source);
         return;
     }
     eachRowAlone(rows, count, span, source, nearestRotateSpan);

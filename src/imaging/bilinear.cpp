@@ -26,16 +26,19 @@ inline void blendPlain(std::uint8_t *o, const std::uint8_t *p00, const std::uint
         o[k] = std::uint8_t(std::int32_t(w00 * p00[k] + w01 * p01[k] + w10 * p10[k] + w11 * p11[k] + kTruncationSlack));
 }
 
-void rowPlain(std::uint8_t *o, const std::uint8_t *rowA, const std::uint8_t *rowB, double wa, double wb,
-              const ColumnTap *columns, std::int32_t count)
+} // namespace
+
+void bilinearRowPlain(std::uint8_t *o, const std::uint8_t *rowA, const std::uint8_t *rowB, double wa, double wb,
+                      const ColumnTaps &c, std::int32_t from, std::int32_t count)
 {
-    for (std::int32_t x = 0; x < count; ++x, o += 4) {
-        const ColumnTap &c = columns[x];
-        blendPlain(o, rowA + std::size_t(c.first) * 4, rowA + std::size_t(c.second) * 4,
-                   rowB + std::size_t(c.first) * 4, rowB + std::size_t(c.second) * 4, wa * c.w0, wa * c.w1,
-                   wb * c.w0, wb * c.w1);
+    for (std::int32_t x = from; x < count; ++x) {
+        const std::size_t first = std::size_t(c.first[x]) * 4, second = std::size_t(c.second[x]) * 4;
+        blendPlain(o + std::size_t(x) * 4, rowA + first, rowA + second, rowB + first, rowB + second, wa * c.w0[x],
+                   wa * c.w1[x], wb * c.w0[x], wb * c.w1[x]);
     }
 }
+
+namespace {
 
 // The four taps of one rotated point; false when it lies outside.
 struct Taps {
@@ -106,15 +109,15 @@ __attribute__((target("avx2"))) inline void blendAvx2(std::uint8_t *o, const std
 }
 
 __attribute__((target("avx2"))) void rowAvx2(std::uint8_t *o, const std::uint8_t *rowA, const std::uint8_t *rowB,
-                                             double wa, double wb, const ColumnTap *columns, std::int32_t count)
+                                             double wa, double wb, const ColumnTaps &c, std::int32_t count)
 {
-    for (std::int32_t x = 0; x < count; ++x, o += 4) {
-        const ColumnTap &c = columns[x];
-        blendAvx2(o, rowA + std::size_t(c.first) * 4, rowA + std::size_t(c.second) * 4,
-                  rowB + std::size_t(c.first) * 4, rowB + std::size_t(c.second) * 4, wa * c.w0, wa * c.w1,
-                  wb * c.w0, wb * c.w1);
+    for (std::int32_t x = 0; x < count; ++x) {
+        const std::size_t first = std::size_t(c.first[x]) * 4, second = std::size_t(c.second[x]) * 4;
+        blendAvx2(o + std::size_t(x) * 4, rowA + first, rowA + second, rowB + first, rowB + second, wa * c.w0[x],
+                  wa * c.w1[x], wb * c.w0[x], wb * c.w1[x]);
     }
 }
+
 
 __attribute__((target("avx2"))) void rotateAvx2(std::uint8_t *o, std::int32_t count, const RotateSpan &s,
                                                 const PixelRows &src)
@@ -379,12 +382,14 @@ bool avx512LoopsAllowed()
 }
 
 void bilinearRow(std::uint8_t *out, const std::uint8_t *rowA, const std::uint8_t *rowB, double wa, double wb,
-                 const ColumnTap *columns, std::int32_t count)
+                 const ColumnTaps &columns, std::int32_t count)
 {
-    if (haveAvx2())
+    if (avx512VbmiLoopsAllowed())
+        bilinearRow16(out, rowA, rowB, wa, wb, columns, count);
+    else if (haveAvx2())
         rowAvx2(out, rowA, rowB, wa, wb, columns, count);
     else
-        rowPlain(out, rowA, rowB, wa, wb, columns, count);
+        bilinearRowPlain(out, rowA, rowB, wa, wb, columns, 0, count);
 }
 
 void bilinearRotateSpan(std::uint8_t *out, std::int32_t count, const RotateSpan &span, const PixelRows &source)

@@ -7,20 +7,58 @@
 // as the plain ones.
 #include "imaging/pixels_p.h"
 
+#include <cmath>
 #include <cstdint>
+#include <vector>
 
 namespace imaging::detail {
 
-// One destination column of the resampler: two source columns and their
-// weights (the second 0 when the first is the image's last column).
-struct ColumnTap {
-    std::int32_t first, second;
-    double w0, w1;
+// The destination columns of the resampler, made once per call: column x
+// reads source columns first[x] and second[x] at weights w0[x] and w1[x]
+// (second is first + 1, or first itself at weight 0 where first is the
+// image's last column). The columns before `paired` all read two
+// neighbouring pixels.
+struct ColumnTaps {
+    std::vector<std::int32_t> first, second;
+    std::vector<double> w0, w1;
+    std::int32_t paired = 0;
+
+    // For the sixteen-column loop: the weights in single precision, and each
+    // whole group of sixteen paired columns.
+    struct Group {
+        // How many pixels each column's first tap lies past the group's first
+        // column's first tap, as byte indices of a 64-byte window read from
+        // there (pixel bytes 0 to 3), when the window holds every tap.
+        std::uint8_t window[64];
+        bool inWindow;
+        // The columns whose weights are multiples of 1/256.
+        std::uint16_t dyadic;
+    };
+    std::vector<float> w0Single, w1Single;
+    std::vector<Group> groups;
+
+    explicit ColumnTaps(std::size_t count) : first(count), second(count), w0(count), w1(count) {}
 };
 
-// One destination row of count pixels from two source rows of weights wa and wb.
+// Fills the single-precision weights and the groups once the taps are set.
+void groupColumns(ColumnTaps &columns);
+
+// Whether w is a multiple of 1/256 (then bilinear sums of bytes with such
+// weights are exact in single precision).
+inline bool isDyadicWeight(double w) { return std::trunc(w * 256.0) == w * 256.0; }
+
+// bilinearRow sixteen columns at a time; only where avx512VbmiLoopsAllowed().
+bool avx512VbmiLoopsAllowed();
+void bilinearRow16(std::uint8_t *out, const std::uint8_t *rowA, const std::uint8_t *rowB, double wa, double wb,
+                   const ColumnTaps &columns, std::int32_t count);
+// The plain loop over columns [from, count).
+void bilinearRowPlain(std::uint8_t *out, const std::uint8_t *rowA, const std::uint8_t *rowB, double wa, double wb,
+                      const ColumnTaps &columns, std::int32_t from, std::int32_t count);
+
+// Columns [0, count) of one destination row from two source rows of weights
+// wa and wb.
 void bilinearRow(std::uint8_t *out, const std::uint8_t *rowA, const std::uint8_t *rowB, double wa, double wb,
-                 const ColumnTap *columns, std::int32_t count);
+                 const ColumnTaps &columns, std::int32_t count);
 
 // A run of rotated pixels: the source point starts at (px, py) and moves by
 // (dpx, dpy) per output pixel. Points inside [xLo, xHi) x [yLo, yHi) are

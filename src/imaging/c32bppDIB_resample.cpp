@@ -11,8 +11,6 @@ namespace imaging {
 
 using detail::PixelRows;
 
-using detail::ColumnTap;
-
 namespace {
 
 // Int(v) kept inside 0..last (callers' offsets could otherwise point outside,
@@ -139,15 +137,25 @@ bool c32bppDIB::ResamplePixels(ByteArray &outBuffer, ByteArray &srcBuffer, c32bp
         // (weight f) unless ix is the image's last column; row iy (weight t)
         // and iy - 1 (weight 1 - t) unless iy is 0. A tap left out is read at
         // weight 0 from an address inside the image, which adds exactly 0.
-        std::vector<ColumnTap> columns(static_cast<std::size_t>(W));
-        for (std::int32_t x = 0; x < W; ++x) {
+        detail::ColumnTaps columns(static_cast<std::size_t>(W));
+        columns.paired = W;
+        for (std::int32_t x = W - 1; x >= 0; --x) {
+            const std::size_t i = std::size_t(x);
             const double fx = double(x + colOffset) * xRatio + srcX;
             const std::int32_t ix = columnOf(fx, lastColumn);
-            if (ix == lastColumn)
-                columns[std::size_t(x)] = {ix, ix, 1.0, 0.0};
-            else
-                columns[std::size_t(x)] = {ix, ix + 1, 1.0 - (fx - ix), fx - ix};
+            columns.first[i] = ix;
+            if (ix == lastColumn) {
+                columns.second[i] = ix;
+                columns.w0[i] = 1.0;
+                columns.w1[i] = 0.0;
+                columns.paired = x;
+            } else {
+                columns.second[i] = ix + 1;
+                columns.w0[i] = 1.0 - (fx - ix);
+                columns.w1[i] = fx - ix;
+            }
         }
+        detail::groupColumns(columns);
         for (std::int32_t y = H - 1; y >= 0; --y) {
             const double fy = double(y + rowOffset) * yRatio + double(baseRow);
             const std::int32_t iy = columnOf(fy, lastRow);
@@ -164,7 +172,7 @@ bool c32bppDIB::ResamplePixels(ByteArray &outBuffer, ByteArray &srcBuffer, c32bp
                 wa = t;
                 wb = 1.0 - t;
             }
-            detail::bilinearRow(out.row(y), rowA, rowB, wa, wb, columns.data(), W);
+            detail::bilinearRow(out.row(y), rowA, rowB, wa, wb, columns, W);
         }
     }
     destWidth = W;

@@ -3,7 +3,7 @@
 // single addition per column as the plain loop and every byte is the plain
 // loop's. A column's sixteen results go to their rows in two scatters.
 // Also the nearest-neighbour rotation's plain loop.
-#include "imaging/bilinear_p.h"
+#include "imaging/bilinear_avx512_p.h"
 
 #include <algorithm>
 #include <climits>
@@ -14,11 +14,13 @@ namespace imaging::detail {
 
 namespace {
 
+using avx512::bilinearSums;
+using avx512::Sums;
+
 // GCC 12's AVX-512 headers start some results from undefined vectors, which
 // its own flow analysis then reports.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#define SORIMBA_AVX512 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx2,fma")))
 
 // Up to sixteen rows in the lanes: their points, the columns each covers,
 // and where each row's pixels are stored.
@@ -148,24 +150,6 @@ SORIMBA_AVX512 inline __m512 narrow16(__m512d lo, __m512d hi)
     return _mm512_insertf32x8(_mm512_castps256_ps512(_mm512_cvtpd_ps(lo)), _mm512_cvtpd_ps(hi), 1);
 }
 
-// Byte c of each pixel, as a 32-bit lane.
-SORIMBA_AVX512 inline __m512i channelOf(__m512i p, int c)
-{
-    switch (c) {
-    case 0:
-        return _mm512_and_si512(p, _mm512_set1_epi32(0xFF));
-    // The byte shuffle counts bytes within each 128-bit quarter.
-    case 1:
-        return _mm512_shuffle_epi8(
-            p, _mm512_set4_epi32(int(0x8080800D), int(0x80808009), int(0x80808005), int(0x80808001)));
-    case 2:
-        return _mm512_shuffle_epi8(
-            p, _mm512_set4_epi32(int(0x8080800E), int(0x8080800A), int(0x80808006), int(0x80808002)));
-    default:
-        return _mm512_srli_epi32(p, 24);
-    }
-}
-
 // One column of bilinear lanes, fetched: the lanes inside, their points,
 // fractions and four taps.
 struct Fetched {
@@ -220,32 +204,14 @@ SORIMBA_AVX512 inline void fetchColumn(const Lanes &l, std::int32_t u, const Bou
 SORIMBA_AVX512 inline void finishColumn(const Lanes &l, std::int32_t u, const Fetched &f, const RotateSpan &s,
                                         const PixelRows &src)
 {
-    const __m512 onef = _mm512_set1_ps(1.0f), settled = _mm512_set1_ps(kSingleSettled);
+    const __m512 onef = _mm512_set1_ps(1.0f);
     const __m512 gx = _mm512_sub_ps(onef, f.fx), gy = _mm512_sub_ps(onef, f.fy);
     const __m512 w00 = _mm512_mul_ps(gx, gy), w10 = _mm512_mul_ps(f.fx, gy);
     const __m512 w01 = _mm512_mul_ps(gx, f.fy), w11 = _mm512_mul_ps(f.fx, f.fy);
-    __m512i result = _mm512_setzero_si512(), sure = _mm512_setzero_si512();
-    for (int c = 0; c < 4; ++c) {
-        // Two pairs summed apart, for a shorter chain.
-        const __m512 upper = _mm512_fmadd_ps(w10, _mm512_cvtepi32_ps(channelOf(f.p10, c)),
-                                             _mm512_mul_ps(w00, _mm512_cvtepi32_ps(channelOf(f.p00, c))));
-        const __m512 lower = _mm512_fmadd_ps(w11, _mm512_cvtepi32_ps(channelOf(f.p11, c)),
-                                             _mm512_mul_ps(w01, _mm512_cvtepi32_ps(channelOf(f.p01, c))));
-        const __m512 sum = _mm512_add_ps(upper, lower);
-        const __m512i k = _mm512_cvttps_epi32(_mm512_add_ps(sum, settled));
-        const __mmask16 kOk = _mm512_cmp_ps_mask(_mm512_sub_ps(sum, settled), _mm512_cvtepi32_ps(k), _CMP_GE_OQ);
-        result = _mm512_or_si512(result, _mm512_slli_epi32(k, 8 * c));
-        sure = _mm512_mask_or_epi32(sure, kOk, sure, _mm512_set1_epi32(int(0xFFu << (8 * c))));
-    }
-    // Channels whose four taps are equal are that byte.
-    const __mmask64 same = _mm512_mask_cmpeq_epi8_mask(
-        _mm512_mask_cmpeq_epi8_mask(_mm512_cmpeq_epi8_mask(f.p00, f.p10), f.p00, f.p01), f.p00, f.p11);
-    result = _mm512_mask_blend_epi8(same, result, f.p00);
-    sure = _mm512_or_si512(sure, _mm512_movm_epi8(same));
-    const __mmask16 onPixel = __mmask16(f.hit & ~f.edge);
-    result = _mm512_mask_blend_epi32(onPixel, result, f.p00);
-    const __mmask16 done =
-        __mmask16(((_mm512_cmpeq_epi32_mask(sure, _mm512_set1_epi32(-1)) & ~f.edge) | onPixel) & f.ok);
+    // On a pixel the weights are 1, 0, 0, 0 and the sum is that pixel exactly.
+    const Sums sums = bilinearSums(f.p00, f.p10, f.p01, f.p11, w00, w10, w01, w11, f.hit);
+    const __m512i result = sums.pixels;
+    const __mmask16 done = __mmask16(sums.settled & ~f.edge & f.ok);
     store(l, u, done, result);
     if (const unsigned todo = unsigned(f.ok) & ~unsigned(done)) {
         alignas(64) double xs[16], ys[16];

@@ -444,21 +444,30 @@ TEST(RenderTest, UniformImagesStayUniformWhenScaled)
             }
 }
 
-TEST(RenderTest, BilinearLoopsGiveTheSameBytesWithAndWithoutAvx2)
+TEST(RenderTest, BilinearLoopsGiveThePlainBytesAtEveryVectorWidth)
 {
-    // Scaled copies and turns of a random image, once with the AVX2 loops
-    // (where the processor has them) and once with the plain ones.
+    // Scaled copies and turns of an image with the AVX-512 and the AVX2 loops
+    // (where the processor has them), each against the plain ones. The image
+    // is random but for a flat band and opaque columns, whose sums are whole
+    // numbers. The sizes give whole and partial groups of eight and sixteen
+    // columns, columns that reach the image's last one, taps close together
+    // and far apart, and weights that are multiples of 1/256 (twice and four
+    // times the size) in both directions or in one.
     c32bppDIB dib;
     std::mt19937 rng(9);
-    fill(dib, 23, 17, [&](int, int) {
-        const std::uint8_t a = std::uint8_t(rng());
+    fill(dib, 23, 17, [&](int x, int y) {
+        if (y < 4)
+            return Px{10, 20, 30, 40};
+        const std::uint8_t a = x % 5 == 0 ? 255 : std::uint8_t(rng());
         return Px{std::uint8_t(rng() % (a + 1u)), std::uint8_t(rng() % (a + 1u)), std::uint8_t(rng() % (a + 1u)), a};
     });
     dib.setAlphaBlendFriendly(false);
     dib.setHighQualityInterpolation(true);
     auto run = [&](detail::VectorLoops loops, std::vector<std::unique_ptr<c32bppDIB>> &out) {
         detail::setVectorLoops(loops);
-        for (const auto &size : {std::pair{61, 45}, std::pair{9, 7}, std::pair{23, 50}}) {
+        for (const auto &size : {std::pair{61, 45}, std::pair{9, 7}, std::pair{23, 50}, std::pair{203, 6},
+                                 std::pair{17, 30}, std::pair{46, 34}, std::pair{92, 68}, std::pair{46, 50},
+                                 std::pair{160, 121}}) {
             out.emplace_back();
             dib.CopyImageTo(out.back(), size.first, size.second);
         }
@@ -472,10 +481,14 @@ TEST(RenderTest, BilinearLoopsGiveTheSameBytesWithAndWithoutAvx2)
         }
         detail::setVectorLoops(detail::VectorLoops::Avx512);
     };
-    std::vector<std::unique_ptr<c32bppDIB>> fast, plain;
-    run(detail::VectorLoops::Avx512, fast);
+    std::vector<std::unique_ptr<c32bppDIB>> plain;
     run(detail::VectorLoops::Plain, plain);
-    ASSERT_EQ(fast.size(), plain.size());
-    for (std::size_t i = 0; i < fast.size(); ++i)
-        EXPECT_TRUE(fast[i] && plain[i] && samePixels(*fast[i], *plain[i])) << "case " << i;
+    for (const auto loops : {detail::VectorLoops::Avx512, detail::VectorLoops::Avx2}) {
+        std::vector<std::unique_ptr<c32bppDIB>> fast;
+        run(loops, fast);
+        ASSERT_EQ(fast.size(), plain.size());
+        for (std::size_t i = 0; i < fast.size(); ++i)
+            EXPECT_TRUE(fast[i] && plain[i] && samePixels(*fast[i], *plain[i]))
+                << "loops " << int(loops) << " case " << i;
+    }
 }

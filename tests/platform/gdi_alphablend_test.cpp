@@ -37,8 +37,9 @@ struct Dib {
 
 TEST(GdiAlphaBlendTest, UnscaledBlendBetweenBitmapsMatchesTheGeneralPath)
 {
-    // Rows of 13 pixels go through the eight-, four- and one-pixel steps.
-    constexpr int W = 13, H = 7;
+    // Rows of 29 pixels go through the sixteen-, eight-, four- and one-pixel
+    // steps.
+    constexpr int W = 29, H = 7;
     std::mt19937 rng(5);
     // Source pixels: empty, opaque, partial, and malformed (colour above
     // alpha); the first row all opaque and the second all empty, so that

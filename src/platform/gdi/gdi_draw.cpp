@@ -269,6 +269,46 @@ inline std::uint8_t mul255(int a, int b)
 }
 
 #if defined(__x86_64__)
+// GCC 12's AVX-512 headers start some results from undefined vectors, which
+// its own flow analysis then reports.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// mul255 on 16-bit lanes.
+__attribute__((target("avx512f,avx512bw"))) inline __m512i mul255Avx512(__m512i a, __m512i b, __m512i c128)
+{
+    const __m512i t = _mm512_add_epi16(_mm512_mullo_epi16(a, b), c128);
+    return _mm512_srli_epi16(_mm512_add_epi16(t, _mm512_srli_epi16(t, 8)), 8);
+}
+#endif
+
+#if defined(__x86_64__)
+// blendOverSpan's loop sixteen pixels at a time; returns how many it blended.
+__attribute__((target("avx512f,avx512bw"))) int blendOverSpanAvx512(std::uint8_t *d, const std::uint8_t *s, int n)
+{
+    const __m512i zero = _mm512_setzero_si512(), c128 = _mm512_set1_epi16(128), c255 = _mm512_set1_epi32(255);
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m512i sv = _mm512_loadu_si512(s + std::size_t(i) * 4);
+        if (_mm512_test_epi32_mask(sv, sv) == 0)
+            continue;   // all empty: the destination stays
+        const __m512i alpha = _mm512_srli_epi32(sv, 24);
+        if (_mm512_cmpeq_epi32_mask(alpha, c255) == 0xFFFF) {
+            _mm512_storeu_si512(d + std::size_t(i) * 4, sv);
+            continue;   // all opaque: copied
+        }
+        const __m512i dv = _mm512_loadu_si512(d + std::size_t(i) * 4);
+        const __m512i inv32 = _mm512_sub_epi32(c255, alpha);
+        const __m512i inv16 = _mm512_or_si512(inv32, _mm512_slli_epi32(inv32, 16));
+        const __m512i lo = mul255Avx512(_mm512_unpacklo_epi8(dv, zero), _mm512_unpacklo_epi32(inv16, inv16), c128);
+        const __m512i hi = mul255Avx512(_mm512_unpackhi_epi8(dv, zero), _mm512_unpackhi_epi32(inv16, inv16), c128);
+        _mm512_storeu_si512(d + std::size_t(i) * 4, _mm512_adds_epu8(_mm512_packus_epi16(lo, hi), sv));
+    }
+    return i;
+}
+
+#pragma GCC diagnostic pop
+
 // blendOverSpan's loop eight pixels at a time; returns how many it blended.
 __attribute__((target("avx2"))) int blendOverSpanAvx2(std::uint8_t *d, const std::uint8_t *s, int n)
 {
@@ -300,16 +340,19 @@ __attribute__((target("avx2"))) int blendOverSpanAvx2(std::uint8_t *d, const std
 #endif
 
 // Premultiplied source over at full constant alpha for n pixels:
-// d = min(255, s + mul255(d, 255 - source alpha)) per byte, eight pixels at a
-// time where the processor has AVX2 and four with SSE2 (16-bit lanes hold
-// every intermediate exactly).
+// d = min(255, s + mul255(d, 255 - source alpha)) per byte, sixteen pixels
+// at a time where the processor has AVX-512, eight with AVX2 and four with
+// SSE2 (16-bit lanes hold every intermediate exactly).
 void blendOverSpan(std::uint8_t *d, const std::uint8_t *s, int n)
 {
     int i = 0;
 #if defined(__x86_64__)
+    static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
     static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx512)
+        i = blendOverSpanAvx512(d, s, n);
     if (avx2)
-        i = blendOverSpanAvx2(d, s, n);
+        i += blendOverSpanAvx2(d + std::size_t(i) * 4, s + std::size_t(i) * 4, n - i);
 #endif
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128(), c128 = _mm_set1_epi16(128), c255 = _mm_set1_epi32(255);

@@ -31,6 +31,8 @@ struct ColumnTaps {
         // there (pixel bytes 0 to 3), when the window holds every tap.
         std::uint8_t window[64];
         bool inWindow;
+        // How many bytes of the window the taps use.
+        std::uint8_t windowBytes;
         // The columns whose weights are multiples of 1/256.
         std::uint16_t dyadic;
     };

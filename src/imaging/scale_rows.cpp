@@ -29,8 +29,14 @@ void groupColumns(ColumnTaps &c)
         ColumnTaps::Group &group = c.groups[g];
         const std::int32_t *first = c.first.data() + 16 * g;
         // The window from the first column's first tap holds 16 pixels, so
-        // the last column's second tap must lie within it.
-        group.inWindow = first[15] - first[0] <= 14;
+        // every column's second tap must lie within it.
+        std::int64_t nearest = 0, farthest = 0;
+        for (int i = 0; i < 16; ++i) {
+            nearest = std::min<std::int64_t>(nearest, std::int64_t(first[i]) - first[0]);
+            farthest = std::max<std::int64_t>(farthest, std::int64_t(first[i]) - first[0]);
+        }
+        group.inWindow = nearest >= 0 && farthest <= 14;
+        group.windowBytes = group.inWindow ? std::uint8_t(4 * (farthest + 2)) : 0;
         group.dyadic = 0;
         for (int i = 0; i < 16; ++i) {
             const std::int64_t past = std::int64_t(first[i]) - first[0];
@@ -65,9 +71,8 @@ SORIMBA_AVX512_VBMI inline Taps windowTaps(const ColumnTaps::Group &g, const std
 {
     const __m512i firstBytes = _mm512_loadu_si512(g.window);
     const __m512i secondBytes = _mm512_add_epi8(firstBytes, _mm512_set1_epi8(4));
-    // Only the bytes up to the last column's second tap are read.
-    const unsigned used = 4u * (g.window[60] / 4u + 2u);
-    const __mmask64 bytes = ~std::uint64_t(0) >> (64 - used);
+    // Only the bytes up to the farthest second tap are read.
+    const __mmask64 bytes = ~std::uint64_t(0) >> (64 - g.windowBytes);
     const __m512i a = _mm512_maskz_loadu_epi8(bytes, rowA + start), b = _mm512_maskz_loadu_epi8(bytes, rowB + start);
     return {_mm512_permutexvar_epi8(firstBytes, a), _mm512_permutexvar_epi8(secondBytes, a),
             _mm512_permutexvar_epi8(firstBytes, b), _mm512_permutexvar_epi8(secondBytes, b)};

@@ -225,29 +225,21 @@ bool c32bppDIB::BlendPixels(gdi::HDC destinationDC, const ByteArray &srcBuffer, 
         const std::uint8_t *s = src.pixel(srcX, src.rows - 1 - (srcY + k));
         std::uint8_t *d = hostDIB ? dst.pixel(destX, dst.rows - 1 - (destY + k))
                                   : tempBits + std::size_t(destHeight - 1 - k) * tempStride;
+        if (channels == 4 && !gray) {
+            detail::blendRowOwn(d, s, destWidth, O);
+            continue;
+        }
         for (std::int32_t i = 0; i < destWidth; ++i, s += 4, d += channels) {
             const unsigned a = s[3];
             if (a == 0)
                 continue;
-            if (O == 255) {
-                if (a == 255) {
-                    if (gray) {
-                        d[0] = d[1] = d[2] = detail::grayOf(s[0], s[1], s[2], weights);
-                        if (channels == 4)
-                            d[3] = 255;
-                        continue;
-                    }
-                    std::memcpy(d, s, std::size_t(channels));
-                    continue;
-                }
-                const unsigned inv = 255 - a;
-                for (int c = 0; c < channels; ++c)
-                    d[c] = std::uint8_t(s[c] + (d[c] * inv) / 255);
-            } else {
-                const unsigned kk = 255 - (a * O) / 255;
-                for (int c = 0; c < channels; ++c)
-                    d[c] = std::uint8_t((d[c] * kk + s[c] * O) / 255);
+            if (gray && O == 255 && a == 255) {
+                d[0] = d[1] = d[2] = detail::grayOf(s[0], s[1], s[2], weights);
+                if (channels == 4)
+                    d[3] = 255;
+                continue;
             }
+            detail::blendPixelOwn(d, s, channels, O);
             if (gray)
                 d[0] = d[1] = d[2] = detail::grayOf(d[0], d[1], d[2], weights);
         }

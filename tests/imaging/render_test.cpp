@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 using namespace imaging;
@@ -153,6 +154,44 @@ TEST(RenderTest, OwnBlendOntoA24BitCopyAndOntoAHost)
     EXPECT_TRUE(big.Render(small.dc, 1, 1, 0, 0, 0, 0, 0, 0, 100, true, true, &small.dib));
     EXPECT_EQ(small.at(0, 0), kWhite);
     EXPECT_EQ(small.at(1, 1), kRed);
+}
+
+TEST(RenderTest, OwnBlendLoopsGiveThePlainBytes)
+{
+    // Rows of 37 pixels (two steps of sixteen and a tail) of every kind of
+    // source pixel: empty, opaque, partial, colour above alpha (whose sums
+    // wrap) and colour without alpha (which must leave the destination), the
+    // first row all opaque and the second all empty; drawn
+    // onto a random host at full and partial opacity with the AVX-512 loop
+    // and with the plain one.
+    constexpr int W = 37, H = 6;
+    std::mt19937 rng(21);
+    c32bppDIB src;
+    fill(src, W, H, [&](int, int y) {
+        const unsigned kind = y == 0 ? 1 : y == 1 ? 0 : rng() % 5;
+        const std::uint8_t a = kind == 0 || kind == 4 ? 0 : kind == 1 ? 255 : std::uint8_t(rng());
+        auto colour = [&] { return std::uint8_t(kind >= 3 ? rng() : rng() % (a + 1u)); };
+        return Px{colour(), colour(), colour(), a};
+    });
+    src.setAlphaBlendFriendly(false);
+    std::vector<std::uint8_t> hostPixels(std::size_t(W) * H * 4);
+    for (auto &b : hostPixels)
+        b = std::uint8_t(rng());
+    for (const int opacity : {100, 60}) {
+        auto draw = [&](detail::VectorLoops loops) {
+            detail::setVectorLoops(loops);
+            auto host = std::make_unique<c32bppDIB>();
+            host->InitializeDIB(W, H);
+            std::memcpy(host->BitsPointer(), hostPixels.data(), hostPixels.size());
+            const gdi::HDC dc = host->LoadDIBinDC(true);
+            EXPECT_TRUE(src.Render(dc, 0, 0, 0, 0, 0, 0, 0, 0, opacity, true, true, host.get()));
+            host->LoadDIBinDC(false);
+            detail::setVectorLoops(detail::VectorLoops::Avx512);
+            return host;
+        };
+        EXPECT_TRUE(samePixels(*draw(detail::VectorLoops::Avx512), *draw(detail::VectorLoops::Plain)))
+            << "opacity " << opacity;
+    }
 }
 
 TEST(RenderTest, GrayFormulas)

@@ -118,7 +118,6 @@ __attribute__((target("avx2"))) void rowAvx2(std::uint8_t *o, const std::uint8_t
     }
 }
 
-
 __attribute__((target("avx2"))) void rotateAvx2(std::uint8_t *o, std::int32_t count, const RotateSpan &s,
                                                 const PixelRows &src)
 {

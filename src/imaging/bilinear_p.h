@@ -42,7 +42,8 @@ struct ColumnTaps {
     explicit ColumnTaps(std::size_t count) : first(count), second(count), w0(count), w1(count) {}
 };
 
-// Fills the single-precision weights and the groups once the taps are set.
+// Fills the single-precision weights and the groups once the taps are set
+// (where the sixteen-column loop will run).
 void groupColumns(ColumnTaps &columns);
 
 // Whether w is a multiple of 1/256 (then bilinear sums of bytes with such

@@ -11,12 +11,14 @@
 #include "imaging/bilinear_avx512_p.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace imaging::detail {
 
 void groupColumns(ColumnTaps &c)
 {
+    // Only the sixteen-column loop reads them.
+    if (!avx512VbmiLoopsAllowed())
+        return;
     const std::size_t count = c.first.size();
     c.w0Single.resize(count);
     c.w1Single.resize(count);

@@ -406,7 +406,7 @@ namespace imaging::detail {
 void bilinearRotateRows(const RotateRow *rows, std::int32_t count, const RotateSpan &span, const PixelRows &source)
 {
     // The loop reads two pixels at a time, so the image needs two.
-    if (avx512LoopsAllowed() && std::int64_t(source.width) * source.rows >= 2) {
+    if (avx512VnniLoopsAllowed() && std::int64_t(source.width) * source.rows >= 2) {
         bilinearRotateRows16(rows, count, span, source);
         return;
     }

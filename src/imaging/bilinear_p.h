@@ -106,9 +106,11 @@ void eachRowAlone(const RotateRow *rows, std::int32_t count, const RotateSpan &s
 constexpr float kSingleSettled = 1.0f / 2048;
 void bilinearPixelPlain(std::uint8_t *out, double px, double py, const RotateSpan &span, const PixelRows &source);
 
-// bilinearRotateRows with sixteen rows side by side; only where
-// avx512LoopsAllowed().
+// bilinearRotateRows with sixteen rows side by side, its sums made in whole
+// numbers; only where avx512VnniLoopsAllowed() (AVX-512 with the 16-bit
+// multiply-adds and byte permutes).
 bool avx512LoopsAllowed();
+bool avx512VnniLoopsAllowed();
 void bilinearRotateRows16(const RotateRow *rows, std::int32_t count, const RotateSpan &span,
                           const PixelRows &source);
 

@@ -1,26 +1,30 @@
 // The rotation's rows side by side: sixteen rows go through one loop, one
 // per lane of AVX-512 vectors, so that each lane's point moves by the same
 // single addition per column as the plain loop and every byte is the plain
-// loop's. A column's sixteen results go to their rows in two scatters.
+// loop's. Sixteen columns' results are stored to their rows together.
 // Also the nearest-neighbour rotation's plain loop.
 #include "imaging/bilinear_avx512_p.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 #include <immintrin.h>
+
+// The bilinear loop also uses 16-bit multiply-adds and byte permutes.
+#define SORIMBA_AVX512_VNNI \
+    __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx512vnni,avx512vbmi,avx2,fma")))
 
 namespace imaging::detail {
 
 namespace {
 
-using avx512::bilinearSums;
-using avx512::Sums;
 
 // GCC 12's AVX-512 headers start some results from undefined vectors, which
 // its own flow analysis then reports.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
 
 // Up to sixteen rows in the lanes: their points, the columns each covers,
 // and where each row's pixels are stored.
@@ -134,14 +138,78 @@ SORIMBA_AVX512 inline __m512i truncated(__m512d lo, __m512d hi)
     return _mm512_inserti64x4(_mm512_castsi256_si512(_mm512_cvttpd_epi32(lo)), _mm512_cvttpd_epi32(hi), 1);
 }
 
-// Stores the lanes of mask to column u of their rows.
-SORIMBA_AVX512 inline void store(const Lanes &l, std::int32_t u, __mmask16 mask, __m512i pixels)
+// The results of up to sixteen consecutive columns, kept until they are
+// stored a row at a time: one transpose and sixteen row stores cost far less
+// than scattering each column's sixteen pixels to their rows.
+struct ColumnTile {
+    alignas(64) std::uint32_t pixels[16][16] = {};
+    // Bit i of masks[k]: lane i's pixel of column first + k is to be stored.
+    alignas(64) std::uint32_t masks[16] = {};
+    std::int32_t first = 0;
+    bool empty = true;
+};
+
+// The sixteen vectors of a 16 x 16 block of 32-bit values, transposed in
+// place.
+SORIMBA_AVX512 inline void transpose16(__m512i r[16])
 {
-    const __m512i at = _mm512_set1_epi64(std::int64_t(u) * 4);
-    _mm512_mask_i64scatter_epi32(nullptr, __mmask8(mask), _mm512_add_epi64(l.out0, at),
-                                 _mm512_castsi512_si256(pixels), 1);
-    _mm512_mask_i64scatter_epi32(nullptr, __mmask8(mask >> 8), _mm512_add_epi64(l.out1, at),
-                                 _mm512_extracti64x4_epi64(pixels, 1), 1);
+    __m512i t[16];
+    for (int i = 0; i < 16; i += 2) {
+        t[i] = _mm512_unpacklo_epi32(r[i], r[i + 1]);
+        t[i + 1] = _mm512_unpackhi_epi32(r[i], r[i + 1]);
+    }
+    for (int i = 0; i < 16; i += 4) {
+        r[i] = _mm512_unpacklo_epi64(t[i], t[i + 2]);
+        r[i + 1] = _mm512_unpackhi_epi64(t[i], t[i + 2]);
+        r[i + 2] = _mm512_unpacklo_epi64(t[i + 1], t[i + 3]);
+        r[i + 3] = _mm512_unpackhi_epi64(t[i + 1], t[i + 3]);
+    }
+    // Now r[4j + m] holds, in each 128-bit quarter q, row 4q + m of columns
+    // 4j to 4j + 3 (with rows 4q... taken from quarter q of the inputs).
+    for (int i = 0; i < 4; ++i) {
+        t[i] = _mm512_shuffle_i32x4(r[i], r[i + 4], 0x88);
+        t[i + 4] = _mm512_shuffle_i32x4(r[i], r[i + 4], 0xDD);
+        t[i + 8] = _mm512_shuffle_i32x4(r[i + 8], r[i + 12], 0x88);
+        t[i + 12] = _mm512_shuffle_i32x4(r[i + 8], r[i + 12], 0xDD);
+    }
+    for (int i = 0; i < 4; ++i) {
+        r[i] = _mm512_shuffle_i32x4(t[i], t[i + 8], 0x88);
+        r[i + 8] = _mm512_shuffle_i32x4(t[i], t[i + 8], 0xDD);
+        r[i + 4] = _mm512_shuffle_i32x4(t[i + 4], t[i + 12], 0x88);
+        r[i + 12] = _mm512_shuffle_i32x4(t[i + 4], t[i + 12], 0xDD);
+    }
+}
+
+// Stores the kept columns to their rows and empties the tile.
+SORIMBA_AVX512 void flush(ColumnTile &t, const Lanes &l)
+{
+    if (t.empty)
+        return;
+    __m512i rows[16];
+    for (int k = 0; k < 16; ++k)
+        rows[k] = _mm512_load_si512(t.pixels[k]);
+    transpose16(rows);
+    const __m512i masks = _mm512_load_si512(t.masks);
+    for (int i = 0; i < l.n; ++i) {
+        const __mmask16 keep = _mm512_test_epi32_mask(masks, _mm512_set1_epi32(1 << i));
+        _mm512_mask_storeu_epi32(reinterpret_cast<std::uint8_t *>(l.out[i]) + std::size_t(t.first) * 4, keep, rows[i]);
+    }
+    _mm512_store_si512(t.masks, _mm512_setzero_si512());
+    t.empty = true;
+}
+
+// Keeps the lanes of mask for column u of their rows.
+SORIMBA_AVX512 inline void keep(ColumnTile &t, const Lanes &l, std::int32_t u, __mmask16 mask, __m512i pixels)
+{
+    if (!t.empty && u - t.first >= 16)
+        flush(t, l);
+    if (t.empty) {
+        t.first = u;
+        t.empty = false;
+    }
+    const std::int32_t k = u - t.first;
+    _mm512_store_si512(t.pixels[k], pixels);
+    t.masks[k] = mask;
 }
 
 // Two vectors of eight doubles as one of sixteen floats.
@@ -151,12 +219,13 @@ SORIMBA_AVX512 inline __m512 narrow16(__m512d lo, __m512d hi)
 }
 
 // One column of bilinear lanes, fetched: the lanes inside, their points,
-// fractions and four taps.
+// fractions, and each lane's pixel pairs (a pixel and the one after it) in
+// the upper and lower source rows, lanes 0-7 and 8-15.
 struct Fetched {
     __mmask16 ok = 0, hit = 0, edge = 0;
     __m512d x0, x1, y0, y1;
     __m512 fx, fy;
-    __m512i p00, p10, p01, p11;
+    __m512i top0, top1, bottom0, bottom1;
 };
 
 SORIMBA_AVX512 inline void fetchColumn(const Lanes &l, std::int32_t u, const Bounds &b, const RotateSpan &s,
@@ -186,33 +255,133 @@ SORIMBA_AVX512 inline void fetchColumn(const Lanes &l, std::int32_t u, const Bou
     // others read the image's first two pixels.
     const __m512i i00 = _mm512_maskz_add_epi32(load, _mm512_mullo_epi32(iy, b.width), ix);
     const __m512i i01 = _mm512_mask_add_epi32(i00, load, i00, b.width);
-    const __m512i top0 = _mm512_i32gather_epi64(_mm512_castsi512_si256(i00), base, 4);
-    const __m512i top1 = _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(i00, 1), base, 4);
-    const __m512i bot0 = _mm512_i32gather_epi64(_mm512_castsi512_si256(i01), base, 4);
-    const __m512i bot1 = _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(i01, 1), base, 4);
-    // The even and odd 32-bit halves of the pairs: left and right pixels.
-    const __m512i even = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
-    const __m512i odd = _mm512_add_epi32(even, _mm512_set1_epi32(1));
-    f.p00 = _mm512_permutex2var_epi32(top0, even, top1);
-    f.p10 = _mm512_permutex2var_epi32(top0, odd, top1);
-    f.p01 = _mm512_permutex2var_epi32(bot0, even, bot1);
-    f.p11 = _mm512_permutex2var_epi32(bot0, odd, bot1);
+    f.top0 = _mm512_i32gather_epi64(_mm512_castsi512_si256(i00), base, 4);
+    f.top1 = _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(i00, 1), base, 4);
+    f.bottom0 = _mm512_i32gather_epi64(_mm512_castsi512_si256(i01), base, 4);
+    f.bottom1 = _mm512_i32gather_epi64(_mm512_extracti64x4_epi64(i01, 1), base, 4);
 }
 
-// A fetched column finished: the single-precision sums where they settle
-// the bytes, the plain arithmetic for the rest (see bilinear.cpp).
-SORIMBA_AVX512 inline void finishColumn(const Lanes &l, std::int32_t u, const Fetched &f, const RotateSpan &s,
-                                        const PixelRows &src)
+// The sums in whole numbers. Each weight is taken to 24 fraction bits,
+// rounded from its single-precision value, and the last one is what the
+// other three leave of 1, so the four add up to exactly 1. A channel's sum of
+// byte x weight is then exact in 32 bits, with the byte in the top 8 bits.
+// Each weight is within 1.5 x 2^-23 of the plain one (1.25 x 2^-23 in single
+// precision, 2^-25 more in the rounding); the last one's error is minus the
+// sum of the others', so the sum's error is at most
+// 255 x 3 x 1.5 x 2^-23 = 1.4e-4, and with the plain loop's slack (1e-7) it
+// stays below the margin of 2^-12 = 2.4e-4 within which a sum is settled.
+//
+// For the multiply-add of 16-bit pairs, each 24-bit weight is split as
+// high x 1024 + low, and each lane holds the (left, right) pair of one row:
+// weights as two 16-bit words, a channel's bytes as two 16-bit words.
+struct PairWeights {
+    __m512i highTop, highBottom, lowTop, lowBottom;
+};
+
+constexpr int kWeightBits = 24, kLowBits = 10;
+constexpr std::int32_t kMargin = 1 << 12;
+
+// The high parts of two weights: the left one's in the low word, the right
+// one's in the high word (w11 may be a little below 0; its high part is then
+// -1).
+SORIMBA_AVX512 inline __m512i highPair(__m512i left, __m512i right)
 {
-    const __m512 onef = _mm512_set1_ps(1.0f);
-    const __m512 gx = _mm512_sub_ps(onef, f.fx), gy = _mm512_sub_ps(onef, f.fy);
-    const __m512 w00 = _mm512_mul_ps(gx, gy), w10 = _mm512_mul_ps(f.fx, gy);
-    const __m512 w01 = _mm512_mul_ps(gx, f.fy), w11 = _mm512_mul_ps(f.fx, f.fy);
-    // On a pixel the weights are 1, 0, 0, 0 and the sum is that pixel exactly.
-    const Sums sums = bilinearSums(f.p00, f.p10, f.p01, f.p11, w00, w10, w01, w11, f.hit);
-    const __m512i result = sums.pixels;
-    const __mmask16 done = __mmask16(sums.settled & ~f.edge & f.ok);
-    store(l, u, done, result);
+    constexpr int kAOrBAndC = 0xF8;
+    return _mm512_ternarylogic_epi32(_mm512_srli_epi32(left, kLowBits), _mm512_slli_epi32(right, 16 - kLowBits),
+                                     _mm512_set1_epi32(int(0xFFFF0000u)), kAOrBAndC);
+}
+
+// The low parts: the low words of both, then their low 10 bits.
+SORIMBA_AVX512 inline __m512i lowPair(__m512i left, __m512i right)
+{
+    const __m512i lowWords = _mm512_set_epi16(62, 30, 60, 28, 58, 26, 56, 24, 54, 22, 52, 20, 50, 18, 48, 16, 46, 14,
+                                              44, 12, 42, 10, 40, 8, 38, 6, 36, 4, 34, 2, 32, 0);
+    return _mm512_and_si512(_mm512_permutex2var_epi16(left, lowWords, right),
+                            _mm512_set1_epi32(((1 << kLowBits) - 1) * 0x10001));
+}
+
+SORIMBA_AVX512 inline PairWeights pairWeights(__m512 fx, __m512 fy)
+{
+    constexpr int kNearest = _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC;
+    const __m512 onef = _mm512_set1_ps(1.0f), unit = _mm512_set1_ps(float(1 << kWeightBits));
+    const __m512 gy = _mm512_sub_ps(onef, fy);
+    const __m512 gxUnits = _mm512_mul_ps(_mm512_sub_ps(onef, fx), unit), fxUnits = _mm512_mul_ps(fx, unit);
+    const __m512i w00 = _mm512_cvt_roundps_epi32(_mm512_mul_ps(gxUnits, gy), kNearest);
+    const __m512i w10 = _mm512_cvt_roundps_epi32(_mm512_mul_ps(fxUnits, gy), kNearest);
+    const __m512i w01 = _mm512_cvt_roundps_epi32(_mm512_mul_ps(gxUnits, fy), kNearest);
+    const __m512i w11 = _mm512_sub_epi32(
+        _mm512_sub_epi32(_mm512_sub_epi32(_mm512_set1_epi32(1 << kWeightBits), w00), w10), w01);
+    return {highPair(w00, w10), highPair(w01, w11), lowPair(w00, w10), lowPair(w01, w11)};
+}
+
+// Byte permutes, made at compile time. byteIndices(f) holds f(k) at byte k.
+template <class F>
+constexpr std::array<std::uint8_t, 64> byteIndices(F f)
+{
+    std::array<std::uint8_t, 64> bytes{};
+    for (int k = 0; k < 64; ++k)
+        bytes[std::size_t(k)] = std::uint8_t(f(k));
+    return bytes;
+}
+
+// Channel c of the pairs of lanes 0-7 (pairs0) and 8-15 (pairs1), as two
+// 16-bit words per lane: byte c of the left pixel of pair j at byte 0 of
+// lane j, of the right one at byte 2 (the odd bytes are cleared).
+template <int c>
+alignas(64) constexpr std::array<std::uint8_t, 64> kChannelPicks =
+    byteIndices([](int k) { return 8 * (k / 4) + 4 * (k % 4 / 2) + c; });
+
+template <int c>
+SORIMBA_AVX512_VNNI inline __m512i channelPairs(__m512i pairs0, __m512i pairs1)
+{
+    const __mmask64 evenBytes = 0x5555555555555555ull;
+    return _mm512_maskz_permutex2var_epi8(evenBytes, pairs0, _mm512_load_si512(kChannelPicks<c>.data()), pairs1);
+}
+
+// The top bytes of four sums as the pixels' bytes: byte 3 of lane j of the
+// first and second sum at bytes 0 and 1 of lane j, of the third and fourth
+// at bytes 2 and 3.
+alignas(64) constexpr std::array<std::uint8_t, 64> kTopBytesLow =
+    byteIndices([](int k) { return (k % 4 == 0 ? 0 : 64) + 4 * (k / 4) + 3; });
+alignas(64) constexpr std::array<std::uint8_t, 64> kTopBytesHigh =
+    byteIndices([](int k) { return (k % 4 == 2 ? 0 : 64) + 4 * (k / 4) + 3; });
+
+// Channel c's sums plus the margin, and which of them settle the byte.
+template <int c>
+SORIMBA_AVX512_VNNI inline __m512i channelSum(const Fetched &f, const PairWeights &w, unsigned &settled)
+{
+    const __m512i top = channelPairs<c>(f.top0, f.top1), bottom = channelPairs<c>(f.bottom0, f.bottom1);
+    __m512i t = _mm512_dpwssd_epi32(_mm512_dpwssd_epi32(_mm512_set1_epi32(kMargin >> kLowBits), top, w.highTop),
+                                    bottom, w.highBottom);
+    t = _mm512_slli_epi32(t, kLowBits);
+    t = _mm512_dpwssd_epi32(_mm512_dpwssd_epi32(t, top, w.lowTop), bottom, w.lowBottom);
+    // Settled: the sum plus the margin and the sum minus it have the same
+    // top byte, that is, bits 13 to 23 of the sum plus the margin are not
+    // all 0.
+    const __m512i settledBits = _mm512_set1_epi32(((1 << kWeightBits) - 1) & ~(2 * kMargin - 1));
+    // Four equal bytes sum to that byte exactly (the weights add up to 1),
+    // which the margin cannot tell.
+    const __mmask16 same =
+        _mm512_mask_cmpeq_epi32_mask(_mm512_cmpeq_epi32_mask(top, bottom), top, _mm512_rol_epi32(top, 16));
+    settled &= unsigned(_mm512_test_epi32_mask(t, settledBits)) | unsigned(same);
+    return t;
+}
+
+// A fetched column finished: the whole-number sums where they settle the
+// bytes, the plain arithmetic for the rest.
+SORIMBA_AVX512_VNNI inline void finishColumn(const Lanes &l, ColumnTile &tile, std::int32_t u, const Fetched &f,
+                                             const RotateSpan &s, const PixelRows &src)
+{
+    const PairWeights w = pairWeights(f.fx, f.fy);
+    unsigned settled = 0xFFFF;
+    const __m512i sum0 = channelSum<0>(f, w, settled), sum1 = channelSum<1>(f, w, settled);
+    const __m512i sum2 = channelSum<2>(f, w, settled), sum3 = channelSum<3>(f, w, settled);
+    const __m512i result = _mm512_mask_blend_epi16(
+        0xAAAAAAAAu, _mm512_permutex2var_epi8(sum0, _mm512_load_si512(kTopBytesLow.data()), sum1),
+        _mm512_permutex2var_epi8(sum2, _mm512_load_si512(kTopBytesHigh.data()), sum3));
+    // On a pixel the weights are exactly 1, 0, 0, 0 and the sum is that pixel.
+    const __mmask16 done = __mmask16((settled | f.hit) & ~unsigned(f.edge) & f.ok);
+    keep(tile, l, u, done, result);
     if (const unsigned todo = unsigned(f.ok) & ~unsigned(done)) {
         alignas(64) double xs[16], ys[16];
         _mm512_store_pd(xs, f.x0);
@@ -228,13 +397,13 @@ SORIMBA_AVX512 inline void finishColumn(const Lanes &l, std::int32_t u, const Fe
 }
 
 // One column of nearest-neighbour lanes: the pixel each point falls in.
-SORIMBA_AVX512 inline void nearestColumn(Lanes &l, std::int32_t u, __mmask16 ok, const Bounds &b,
-                                         const PixelRows &src)
+SORIMBA_AVX512 inline void nearestColumn(const Lanes &l, ColumnTile &tile, std::int32_t u, __mmask16 ok,
+                                         const Bounds &b, const PixelRows &src)
 {
     const __m512i ix = truncated(l.x0, l.x1), iy = truncated(l.y0, l.y1);
     const __m512i index = _mm512_add_epi32(_mm512_mullo_epi32(iy, b.width), ix);
     const __m512i pixels = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), ok, index, src.bits, 4);
-    store(l, u, ok, pixels);
+    keep(tile, l, u, ok, pixels);
 }
 
 // Source lines ahead of the lanes, asked of the memory early: the points walk
@@ -283,11 +452,12 @@ SORIMBA_AVX512 inline void prefetchAhead(const Lanes &l, const Ahead &a, const B
 // One group of bilinear lanes. Each column's taps are fetched one column
 // ahead, so that the next column's loads are under way while this column's
 // sums are made.
-SORIMBA_AVX512 void bilinearGroup(Lanes &l, const Bounds &b, const RotateSpan &s, const PixelRows &src)
+SORIMBA_AVX512_VNNI void bilinearGroup(Lanes &l, const Bounds &b, const RotateSpan &s, const PixelRows &src)
 {
     if (l.first >= l.last)
         return;
     Fetched current, next;
+    ColumnTile tile;
     startRows(l, l.first);
     fetchColumn(l, l.first, b, s, src, current);
     const Ahead ahead = aheadOf(b, s);
@@ -301,22 +471,25 @@ SORIMBA_AVX512 void bilinearGroup(Lanes &l, const Bounds &b, const RotateSpan &s
             fetchColumn(l, u + 1, b, s, src, next);
         }
         if (current.ok)
-            finishColumn(l, u, current, s, src);
+            finishColumn(l, tile, u, current, s, src);
         current = next;
     }
+    flush(tile, l);
 }
 
 SORIMBA_AVX512 void nearestGroup(Lanes &l, const Bounds &b, const RotateSpan &s, const PixelRows &src)
 {
     const Ahead ahead = aheadOf(b, s);
+    ColumnTile tile;
     for (std::int32_t u = l.first; u < l.last; ++u) {
         if (u % Ahead::kEvery == 0)
             prefetchAhead(l, ahead, b, src, false);
         startRows(l, u);
         if (const __mmask16 ok = insideAt(l, u, b))
-            nearestColumn(l, u, ok, b, src);
+            nearestColumn(l, tile, u, ok, b, src);
         step(l, b.dpx, b.dpy);
     }
+    flush(tile, l);
 }
 
 // The rows sixteen at a time through a group loop.
@@ -334,6 +507,12 @@ SORIMBA_AVX512 void rows16(const RotateRow *rows, std::int32_t count, const Rota
 #pragma GCC diagnostic pop
 
 } // namespace
+
+bool avx512VnniLoopsAllowed()
+{
+    static const bool yes = __builtin_cpu_supports("avx512vnni") && __builtin_cpu_supports("avx512vbmi");
+    return yes && avx512LoopsAllowed();
+}
 
 void bilinearRotateRows16(const RotateRow *rows, std::int32_t count, const RotateSpan &span, const PixelRows &source)
 {

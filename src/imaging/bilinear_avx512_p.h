@@ -1,9 +1,9 @@
 #pragma once
-// The sixteen-lane bilinear sum shared by the rotation's and the resampler's
-// AVX-512 loops: sixteen pixels' four taps and weights in single precision,
-// and which of the results are sure to be the bytes the plain
-// double-precision arithmetic gives (see bilinear.cpp for the bound).
-// Only for code built for the SORIMBA_AVX512 target.
+// The target of the AVX-512 loops, and the resampler's sixteen-lane bilinear
+// sum: sixteen pixels' four taps and weights in single precision, and which
+// of the results are sure to be the bytes the plain double-precision
+// arithmetic gives (see bilinear.cpp for the bound). Only for code built for
+// the SORIMBA_AVX512 target.
 #include "imaging/bilinear_p.h"
 
 #include <immintrin.h>

@@ -19,7 +19,6 @@ namespace imaging::detail {
 
 namespace {
 
-
 // GCC 12's AVX-512 headers start some results from undefined vectors, which
 // its own flow analysis then reports.
 #pragma GCC diagnostic push

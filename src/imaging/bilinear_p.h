@@ -83,6 +83,10 @@ struct RotateRow {
     double px, py;
     std::int32_t from, to;
     std::uint8_t *out;
+    // The caller may know that the points of columns [sureFrom, sureTo) all
+    // fall inside the rectangle; the sixteen-row loops then skip testing
+    // them.
+    std::int32_t sureFrom = 0, sureTo = 0;
 };
 void bilinearRotateRows(const RotateRow *rows, std::int32_t count, const RotateSpan &span, const PixelRows &source);
 

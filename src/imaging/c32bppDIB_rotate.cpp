@@ -57,6 +57,24 @@ void insideRange(double p0, double dp, double lo, double hi, std::int32_t count,
     to = std::int32_t(std::max(double(from), t));
 }
 
+// Whether a row's points, moved by dp per column from p0, keep so close to
+// p0 + u dp that every column at least three inside the range insideRange
+// gives for them falls inside. A block's points start from one
+// multiplication and take at most kBand additions, each rounding by at most
+// half a unit in the last place of the largest coordinate on the row; that
+// must stay under half a step, and then the range's rounding is far within
+// the one step by which it is widened on each side.
+bool staysNearItsLine(double p0, double dp, std::int32_t count, std::int32_t steps)
+{
+    if (dp == 0)
+        return true;   // the coordinate stays exactly p0
+    const double largest = std::fabs(p0) + std::fabs(double(count) * dp) + 1;   // above every value on the way
+    int exponent;
+    std::frexp(largest, &exponent);
+    const double unit = std::ldexp(1.0, exponent - 52);
+    return double(steps + 2) * unit < std::fabs(dp);
+}
+
 // Rows of the working square are handled in bands of this many, and each
 // band in blocks of as many columns, so that the source pixels one block
 // reads (a turned square of the source) stay in the cache.
@@ -74,11 +92,12 @@ struct Turn {
     bool highQuality = false;
 };
 
-// A working row: the source point at its column 0 and the columns whose
-// points may fall inside the source rectangle.
+// A working row: the source point at its column 0, the columns whose
+// points may fall inside the source rectangle, and those whose points surely
+// do.
 struct Row {
     double px0, py0;
-    std::int32_t from, to;
+    std::int32_t from, to, sureFrom, sureTo;
 };
 
 // The rows band..bandEnd - 1, and the columns any of them may write.
@@ -97,6 +116,10 @@ void bandRows(const Turn &t, std::int32_t band, std::int32_t bandEnd, Row *rows,
         insideRange(r.py0, t.span.dpy, t.span.yLo, t.span.yHi, t.d, fromY, toY);
         r.from = std::max(fromX, fromY);
         r.to = std::min(toX, toY);
+        constexpr std::int32_t kSureMargin = 3;
+        const bool sure = staysNearItsLine(r.px0, t.span.dpx, t.d, kBand) && staysNearItsLine(r.py0, t.span.dpy, t.d, kBand);
+        r.sureFrom = sure ? r.from + kSureMargin : 0;
+        r.sureTo = sure ? r.to - kSureMargin : 0;
         if (r.from < r.to) {
             bandFrom = std::min(bandFrom, r.from);
             bandTo = std::max(bandTo, r.to);
@@ -124,7 +147,7 @@ void drawBand(const Turn &t, std::int32_t band, std::int32_t bandEnd, std::int32
             const double px = r.px0 + from * dpx, py = r.py0 + from * dpy;
             std::uint8_t *row = out.row(v - rowBase);
             if (together) {
-                starts[count++] = {px, py, from, to, row};
+                starts[count++] = {px, py, from, to, row, r.sureFrom, r.sureTo};
                 continue;
             }
             detail::RotateSpan s = t.span;

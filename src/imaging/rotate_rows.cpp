@@ -30,6 +30,9 @@ namespace {
 struct Lanes {
     const RotateRow *rows = nullptr;
     std::int32_t n = 0, first = INT32_MAX, last = INT32_MIN, nextStart = INT32_MAX;
+    // In columns [sureFirst, sureLast) every row that covers the column has
+    // its point inside the rectangle.
+    std::int32_t sureFirst = 0, sureLast = 0;
     __m512i from, to, out0, out1;
     __m512d x0, x1, y0, y1;
     alignas(64) double xs[16], ys[16];
@@ -54,6 +57,25 @@ SORIMBA_AVX512 void setUp(Lanes &l, const RotateRow *rows, std::int32_t n, const
         }
     }
     l.nextStart = l.first;
+    // Each row leaves untested the columns before its sure ones and those
+    // after them.
+    l.sureFirst = INT32_MIN;
+    l.sureLast = INT32_MAX;
+    for (std::int32_t i = 0; i < n; ++i) {
+        const RotateRow &r = rows[i];
+        if (r.from >= r.to)
+            continue;
+        const std::int32_t sureFrom = std::clamp(r.sureFrom, r.from, r.to);
+        const std::int32_t sureTo = std::clamp(r.sureTo, r.from, r.to);
+        if (sureFrom >= sureTo) {
+            l.sureFirst = std::max(l.sureFirst, r.to);
+            continue;
+        }
+        if (sureFrom > r.from)
+            l.sureFirst = std::max(l.sureFirst, sureFrom);
+        if (sureTo < r.to)
+            l.sureLast = std::min(l.sureLast, sureTo);
+    }
     l.from = _mm512_load_si512(from);
     l.to = _mm512_load_si512(to);
     l.out0 = _mm512_load_si512(l.out);
@@ -122,11 +144,14 @@ SORIMBA_AVX512 inline __mmask8 inside8(__m512d x, __m512d y, const Bounds &b)
     return _mm512_mask_cmp_pd_mask(k, y, b.yHi, _CMP_LT_OQ);
 }
 
-// The lanes whose row covers column u and whose point lies inside.
+// The lanes whose row covers column u and whose point lies inside (tested
+// only outside the sure columns).
 SORIMBA_AVX512 inline __mmask16 insideAt(const Lanes &l, std::int32_t u, const Bounds &b)
 {
     const __m512i uu = _mm512_set1_epi32(u);
     const unsigned active = _mm512_cmpgt_epi32_mask(l.to, uu) & _mm512_cmple_epi32_mask(l.from, uu);
+    if (u >= l.sureFirst && u < l.sureLast)
+        return __mmask16(active);
     return __mmask16(active & (unsigned(inside8(l.x0, l.y0, b)) | unsigned(inside8(l.x1, l.y1, b)) << 8));
 }
 

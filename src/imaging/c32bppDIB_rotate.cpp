@@ -60,19 +60,21 @@ void insideRange(double p0, double dp, double lo, double hi, std::int32_t count,
 // Whether a row's points, moved by dp per column from p0, keep so close to
 // p0 + u dp that every column at least three inside the range insideRange
 // gives for them falls inside. A block's points start from one
-// multiplication and take at most kBand additions, each rounding by at most
-// half a unit in the last place of the largest coordinate on the row; that
-// must stay under half a step, and then the range's rounding is far within
-// the one step by which it is widened on each side.
+// multiplication and take at most `steps` additions, each rounding by at most
+// half a unit in the last place of the largest value on the row; the sum of
+// those must stay well under a step (here under a quarter), and then the
+// range's own rounding is far within the step by which it is widened on each
+// side.
 bool staysNearItsLine(double p0, double dp, std::int32_t count, std::int32_t steps)
 {
     if (dp == 0)
         return true;   // the coordinate stays exactly p0
-    const double largest = std::fabs(p0) + std::fabs(double(count) * dp) + 1;   // above every value on the way
+    // Above every value on the way, the products from column x dp included.
+    const double largest = std::fabs(p0) + std::fabs(double(count) * dp) + 1;
     int exponent;
     std::frexp(largest, &exponent);
-    const double unit = std::ldexp(1.0, exponent - 52);
-    return double(steps + 2) * unit < std::fabs(dp);
+    const double twoUnitsInTheLastPlace = std::ldexp(1.0, exponent - 52);
+    return double(steps + 2) * twoUnitsInTheLastPlace < std::fabs(dp);
 }
 
 // Rows of the working square are handled in bands of this many, and each
@@ -117,7 +119,8 @@ void bandRows(const Turn &t, std::int32_t band, std::int32_t bandEnd, Row *rows,
         r.from = std::max(fromX, fromY);
         r.to = std::min(toX, toY);
         constexpr std::int32_t kSureMargin = 3;
-        const bool sure = staysNearItsLine(r.px0, t.span.dpx, t.d, kBand) && staysNearItsLine(r.py0, t.span.dpy, t.d, kBand);
+        const bool sure =
+            staysNearItsLine(r.px0, t.span.dpx, t.d, kBand) && staysNearItsLine(r.py0, t.span.dpy, t.d, kBand);
         r.sureFrom = sure ? r.from + kSureMargin : 0;
         r.sureTo = sure ? r.to - kSureMargin : 0;
         if (r.from < r.to) {

@@ -33,10 +33,10 @@ struct Lanes {
     // In columns [sureFirst, sureLast) every row that covers the column has
     // its point inside the rectangle.
     std::int32_t sureFirst = 0, sureLast = 0;
-    __m512i from, to, out0, out1;
+    __m512i from, to;
     __m512d x0, x1, y0, y1;
     alignas(64) double xs[16], ys[16];
-    alignas(64) std::uint64_t out[16];
+    std::uint8_t *out[16];
 };
 
 SORIMBA_AVX512 void setUp(Lanes &l, const RotateRow *rows, std::int32_t n, const RotateSpan &s)
@@ -48,7 +48,7 @@ SORIMBA_AVX512 void setUp(Lanes &l, const RotateRow *rows, std::int32_t n, const
         // Lanes without a row cover no column; their points stay inside.
         l.xs[i] = s.xLo;
         l.ys[i] = s.yLo;
-        l.out[i] = reinterpret_cast<std::uintptr_t>(rows[std::min(i, n - 1)].out);
+        l.out[i] = rows[std::min(i, n - 1)].out;
         if (i < n) {
             from[i] = rows[i].from;
             to[i] = rows[i].to;
@@ -78,8 +78,6 @@ SORIMBA_AVX512 void setUp(Lanes &l, const RotateRow *rows, std::int32_t n, const
     }
     l.from = _mm512_load_si512(from);
     l.to = _mm512_load_si512(to);
-    l.out0 = _mm512_load_si512(l.out);
-    l.out1 = _mm512_load_si512(l.out + 8);
     l.x0 = _mm512_load_pd(l.xs);
     l.x1 = _mm512_load_pd(l.xs + 8);
     l.y0 = _mm512_load_pd(l.ys);
@@ -189,7 +187,7 @@ SORIMBA_AVX512 inline void transpose16(__m512i r[16])
         r[i + 3] = _mm512_unpackhi_epi64(t[i + 1], t[i + 3]);
     }
     // Now r[4j + m] holds, in each 128-bit quarter q, row 4q + m of columns
-    // 4j to 4j + 3 (with rows 4q... taken from quarter q of the inputs).
+    // 4j to 4j + 3; the quarters are brought together in two more steps.
     for (int i = 0; i < 4; ++i) {
         t[i] = _mm512_shuffle_i32x4(r[i], r[i + 4], 0x88);
         t[i + 4] = _mm512_shuffle_i32x4(r[i], r[i + 4], 0xDD);
@@ -216,7 +214,7 @@ SORIMBA_AVX512 void flush(ColumnTile &t, const Lanes &l)
     const __m512i masks = _mm512_load_si512(t.masks);
     for (int i = 0; i < l.n; ++i) {
         const __mmask16 keep = _mm512_test_epi32_mask(masks, _mm512_set1_epi32(1 << i));
-        _mm512_mask_storeu_epi32(reinterpret_cast<std::uint8_t *>(l.out[i]) + std::size_t(t.first) * 4, keep, rows[i]);
+        _mm512_mask_storeu_epi32(l.out[i] + std::size_t(t.first) * 4, keep, rows[i]);
     }
     _mm512_store_si512(t.masks, _mm512_setzero_si512());
     t.empty = true;
@@ -414,8 +412,7 @@ SORIMBA_AVX512_VNNI inline void finishColumn(const Lanes &l, ColumnTile &tile, s
         _mm512_store_pd(ys + 8, f.y1);
         for (unsigned m = todo; m; m &= m - 1) {
             const int i = __builtin_ctz(m);
-            bilinearPixelPlain(reinterpret_cast<std::uint8_t *>(l.out[i]) + std::size_t(u) * 4, xs[i], ys[i], s,
-                               src);
+            bilinearPixelPlain(l.out[i] + std::size_t(u) * 4, xs[i], ys[i], s, src);
         }
     }
 }

@@ -283,6 +283,11 @@ private:
     // (end of loading pipeline state)
 
     // rendering and effects state
+    // Cuts a source rectangle at the image's right and bottom edges and turns
+    // a destination size of 0 into the image's size; false when nothing of
+    // the source is left or a destination size has no opposite.
+    bool fitSourceAndDestination(std::int32_t srcX, std::int32_t srcY, std::int32_t &srcWidth,
+                                 std::int32_t &srcHeight, std::int32_t &destWidth, std::int32_t &destHeight) const;
     // Pixel buffers are two-dimensional byte arrays (row bytes = width x 4),
     // rows bottom-up like a surface; an empty buffer stands for this surface.
     bool MirrorCopy(std::int32_t &srcX, std::int32_t &srcY, std::int32_t srcWidth, std::int32_t srcHeight,

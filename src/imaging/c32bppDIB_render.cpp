@@ -59,6 +59,27 @@ std::uint8_t opacityByte(std::int32_t percent) { return std::uint8_t((percent * 
 
 } // namespace
 
+bool c32bppDIB::fitSourceAndDestination(std::int32_t srcX, std::int32_t srcY, std::int32_t &srcWidth,
+                                        std::int32_t &srcHeight, std::int32_t &destWidth,
+                                        std::int32_t &destHeight) const
+{
+    if (std::int64_t(srcX) + srcWidth > m_width)
+        srcWidth = m_width - srcX;
+    if (std::int64_t(srcY) + srcHeight > m_height)
+        srcHeight = m_height - srcY;
+    // A source origin beyond the image leaves nothing to draw (and nothing
+    // that may be read).
+    if (srcWidth < 1 || srcHeight < 1)
+        return false;
+    // A destination size of 0 is the image's size, not the source's.
+    if (destWidth == 0)
+        destWidth = m_width;
+    if (destHeight == 0)
+        destHeight = m_height;
+    // A mirrored drawing negates the size, which this one cannot take.
+    return destWidth != INT32_MIN && destHeight != INT32_MIN;
+}
+
 bool c32bppDIB::Render(gdi::HDC destinationDC, std::int32_t destX, std::int32_t destY, std::int32_t destWidth,
                        std::int32_t destHeight, std::int32_t SrcX, std::int32_t SrcY, std::int32_t srcWidth,
                        std::int32_t srcHeight, std::int32_t Opacity, bool Blend, bool SetHalfTone,
@@ -79,21 +100,7 @@ bool c32bppDIB::Render(gdi::HDC destinationDC, std::int32_t destX, std::int32_t 
         srcHeight = m_height;
     SrcX = std::max(SrcX, 0);
     SrcY = std::max(SrcY, 0);
-    if (std::int64_t(SrcX) + srcWidth > m_width)
-        srcWidth = m_width - SrcX;
-    if (std::int64_t(SrcY) + srcHeight > m_height)
-        srcHeight = m_height - SrcY;
-    // A source origin beyond the image leaves nothing to draw (and nothing
-    // that may be read).
-    if (srcWidth < 1 || srcHeight < 1)
-        return false;
-
-    // A destination size of 0 is the image's size, not the source's.
-    if (destWidth == 0)
-        destWidth = m_width;
-    if (destHeight == 0)
-        destHeight = m_height;
-    if (destWidth == INT32_MIN || destHeight == INT32_MIN)
+    if (!fitSourceAndDestination(SrcX, SrcY, srcWidth, srcHeight, destWidth, destHeight))
         return false;
     const bool mirrored = destWidth < 0 || destHeight < 0;
     const bool stretched = std::abs(destWidth) != srcWidth || std::abs(destHeight) != srcHeight;

@@ -192,17 +192,7 @@ bool c32bppDIB::RotateAtTopLeft(gdi::HDC hdc, float Angle, std::int32_t TopX, st
         srcWidth = m_width;
     if (srcHeight < 1)
         srcHeight = m_height;
-    if (std::int64_t(SrcX) + srcWidth > m_width)
-        srcWidth = m_width - SrcX;
-    if (std::int64_t(SrcY) + srcHeight > m_height)
-        srcHeight = m_height - SrcY;
-    if (srcWidth < 1 || srcHeight < 1)
-        return false;
-    if (destWidth == 0)
-        destWidth = m_width;
-    if (destHeight == 0)
-        destHeight = m_height;
-    if (destWidth == INT32_MIN || destHeight == INT32_MIN)
+    if (!fitSourceAndDestination(SrcX, SrcY, srcWidth, srcHeight, destWidth, destHeight))
         return false;
     if (Opacity == 0)
         return true;

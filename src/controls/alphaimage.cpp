@@ -1241,6 +1241,7 @@ void aicAlphaImage::mousePressEvent(QMouseEvent *e)
         return;
     const int b = mouseButtonCode(e->button());
     m_buttons |= b;
+    m_afterDoubleClick = false;
     emit MouseDown(b, shiftCode(e->modifiers()), toContainerX(e->position().x()), toContainerY(e->position().y()));
 }
 
@@ -1252,7 +1253,10 @@ void aicAlphaImage::mouseReleaseEvent(QMouseEvent *e)
     const bool pressed = (m_buttons & b) != 0;
     m_buttons = (m_buttons & 0x0F & ~b) | (pressed ? (b << 4) : 0);
     emit MouseUp(b, shiftCode(e->modifiers()), toContainerX(e->position().x()), toContainerY(e->position().y()));
-    if (pressed && rect().contains(e->position().toPoint()))
+    // The release that ends a double click raises no second click.
+    const bool click = pressed && !m_afterDoubleClick && rect().contains(e->position().toPoint());
+    m_afterDoubleClick = false;
+    if (click)
         emit Click(m_buttons >> 4);
 }
 
@@ -1261,6 +1265,7 @@ void aicAlphaImage::mouseDoubleClickEvent(QMouseEvent *e)
     if (routeMouse(e))
         return;
     m_buttons |= mouseButtonCode(e->button());
+    m_afterDoubleClick = true;
     emit DblClick(m_buttons >> 4);
 }
 

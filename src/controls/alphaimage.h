@@ -281,6 +281,7 @@ private:
     bool m_actualSize = false;
     int m_offsetX = 0, m_offsetY = 0;
     int m_buttons = 0; // low 4 bits pressed, next 4 the last clicked button
+    bool m_afterDoubleClick = false; // the next release ends a double click
     std::uint32_t m_shadowColor = 0x404040;
     int m_shadowX = 2, m_shadowY = 2;
     int m_shadowDepth = 2;

@@ -80,6 +80,20 @@ TEST(AlphaImageMouse, ClicksOnTransparentPixelsReachWhatLiesBeneathOnlyWithTheEx
     EXPECT_TRUE(s.log.contains("A click 1"));
 }
 
+TEST(AlphaImageMouse, ADoubleClickIsOneClickAndOneDoubleClick)
+{
+    Scene s;
+    QObject::connect(s.a, &aicAlphaImage::DblClick, [&s](int button) { s.log << QStringLiteral("A dblclick %1").arg(button); });
+    s.log.clear();
+    QTest::mouseDClick(s.window.windowHandle(), Qt::LeftButton, {}, QPoint(40, 25));
+    s.log.removeAll("A enter");
+    EXPECT_EQ(s.log.join(", "), "A click 1, A dblclick 1");
+
+    s.log.clear(); // the next single click is a click again
+    QTest::mouseClick(s.window.windowHandle(), Qt::LeftButton, {}, QPoint(40, 25), 1000);
+    EXPECT_EQ(s.log.join(", "), "A click 1");
+}
+
 TEST(AlphaImageMouse, MovingStraightOntoAnotherControlExitsTheFirstBeforeEnteringTheSecond)
 {
     Scene s;

@@ -896,10 +896,10 @@ void aicAlphaImage::Layout()
 
 void aicAlphaImage::Relayout()
 {
-    const QSize before = size();
+    // Also when the layout gave the control a new size: the resize inside the
+    // layout paints nothing while the layout is still running.
     Layout();
-    if (size() == before)
-        repaintFace();
+    repaintFace();
 }
 
 void aicAlphaImage::dropCache()
@@ -1142,8 +1142,8 @@ void aicAlphaImage::paintEvent(QPaintEvent *)
 
 void aicAlphaImage::resizeEvent(QResizeEvent *)
 {
-    if (m_fillingBehind)
-        return;
+    if (m_fillingBehind || m_drawWidth < 0)
+        return; // the layout that sized the control paints when it is done
     Layout();
     repaintFace();
 }

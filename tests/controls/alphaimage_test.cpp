@@ -191,6 +191,31 @@ TEST(AlphaImage, AutoSizeWithRotationTakesTheDiagonal)
     EXPECT_EQ(h.c->size(), QSize(30, 40));
 }
 
+TEST(AlphaImage, AShownControlThatSizesItselfShowsItsImage)
+{
+    // Each change makes the shown control take a new size through its layout;
+    // its face then holds the image at the new size, not an empty one.
+    const std::vector<std::pair<const char *, std::function<void(Host &)>>> changes = {
+        {"load", [](Host &h) { h.load(solid(30, 20, Qt::blue)); }},
+        {"AutoSize on", [](Host &h) { h.c->setAutoSize(true); }},
+        {"Rotates on", [](Host &h) { h.c->setRotates(true); }},
+        {"actual size", [](Host &h) { h.c->setScaleMethod(aicAlphaImage::ScaleMethodActual); }},
+    };
+    for (const auto &[name, change] : changes) {
+        Host h({40, 40});
+        h.window.show();
+        if (std::string(name) != "load")
+            ASSERT_TRUE(h.load(solid(30, 20, Qt::blue)));
+        h.c->setAutoSize(std::string(name) != "AutoSize on");
+        const QSize before = h.c->size();
+        change(h);
+        EXPECT_NE(h.c->size(), before) << name;
+        const QImage face = h.c->faceImage();
+        ASSERT_EQ(face.size(), h.c->size()) << name;
+        EXPECT_EQ(face.pixel(face.width() / 2, face.height() / 2), qRgb(0, 0, 255)) << name;
+    }
+}
+
 TEST(AlphaImage, ScaleMethodAboveFourKeepsTheDrawSize)
 {
     for (int method : {4, 7}) {

@@ -7,6 +7,7 @@
 
 #include <QAbstractItemView>
 #include <QDir>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPixmap>
 #include <gtest/gtest.h>
@@ -124,6 +125,35 @@ TEST(SkinEditor, AppliedIconEntrySurvivesWritingAndReading)
     ASSERT_TRUE(again && again->selectControl("aicAlphaImage3"));
     EXPECT_EQ(again->editedControl()->storedIconSize(), QSize(16, 16));
     EXPECT_EQ(again->editedControl()->storedIconDepth(), 8);
+}
+
+TEST(SkinEditor, AFileThatCannotBeReadIsToldWithItsCause)
+{
+    Definition def;
+    auto w = def.window();
+    ASSERT_TRUE(w);
+    auto *page = w->page();
+    const struct {
+        QString file;
+        const char *cause;
+    } cases[] = {
+        {def.files.write("junk.png", "not a picture at all"), "지원하지 않는 형식이거나 손상된 그림입니다"},
+        {def.files.path("gone.png"), "파일이 없습니다"},
+    };
+    for (const auto &c : cases) {
+        page->setFileChooser([&](const skineditor::FileRequest &) { return c.file; });
+        page->cmdBrowse_Click();
+        const QString status = w->statusText();
+        EXPECT_TRUE(status.contains(QFileInfo(c.file).fileName())) << status.toStdString();
+        EXPECT_TRUE(status.contains(QString::fromUtf8(c.cause))) << status.toStdString();
+        EXPECT_TRUE(status.contains(QStringLiteral("적용하면"))) << "applying now clears the image";
+    }
+
+    // A good file afterwards: the old failure is no longer shown.
+    const QString good = def.files.write("good.png", png(20, 20));
+    page->setFileChooser([&](const skineditor::FileRequest &) { return good; });
+    page->cmdBrowse_Click();
+    EXPECT_EQ(w->statusText(), QStringLiteral("편집 중: aicAlphaImage1"));
 }
 
 TEST(SkinEditor, NewImageIsStoredInlineAndClearedImageIsDropped)

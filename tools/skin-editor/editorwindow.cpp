@@ -62,6 +62,7 @@ EditorWindow::EditorWindow(DefinitionDocument document, QWidget *parent)
     connect(m_list, &QListWidget::currentTextChanged, this, &EditorWindow::showControl);
     connect(m_page, &ppgSourceImage::changedMarked, m_apply, &QPushButton::setEnabled);
     connect(m_apply, &QPushButton::clicked, this, &EditorWindow::apply);
+    connect(m_page, &ppgSourceImage::fileLoaded, this, &EditorWindow::tellFileLoaded);
 
     if (m_list->count() > 0)
         m_list->setCurrentRow(0);
@@ -104,6 +105,27 @@ void EditorWindow::showControl(const QString &name)
     m_control->show();
     m_page->SelectionChanged(m_control);
     setStatus(QStringLiteral("편집 중: %1").arg(name), false);
+}
+
+void EditorWindow::tellFileLoaded(const QString &name, bool ok)
+{
+    if (ok) {
+        setStatus(QStringLiteral("편집 중: %1").arg(m_controlName), false);
+        return;
+    }
+    // An unreadable file leaves the preview empty, and applying would clear
+    // the control's image: say so rather than show an empty page.
+    const QFileInfo file(name);
+    QString cause;
+    if (!file.exists())
+        cause = QStringLiteral("파일이 없습니다");
+    else if (!file.isFile() || !file.isReadable())
+        cause = QStringLiteral("파일을 열 수 없습니다");
+    else
+        cause = QStringLiteral("지원하지 않는 형식이거나 손상된 그림입니다");
+    setStatus(QStringLiteral("그림을 읽지 못했습니다: %1 (%2). 지금 적용하면 이 컨트롤의 그림이 지워집니다.")
+                  .arg(file.fileName(), cause),
+              true);
 }
 
 bool EditorWindow::apply()

@@ -34,6 +34,7 @@ public:
 private:
     void showControl(const QString &name);
     void setStatus(const QString &text, bool error);
+    void tellFileLoaded(const QString &name, bool ok);
 
     DefinitionDocument m_document;
     QListWidget *m_list;

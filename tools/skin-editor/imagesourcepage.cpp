@@ -243,13 +243,15 @@ void ppgSourceImage::loadFile(const QString &name)
     m_replaced = true;
     HidePreview();
     // The preview's size is the wanted icon size.
-    if (ucAlphaImage1->LoadImage_FromFile(name, ucAlphaImage1->width(), ucAlphaImage1->height())) {
+    const bool ok = ucAlphaImage1->LoadImage_FromFile(name, ucAlphaImage1->width(), ucAlphaImage1->height());
+    if (ok) {
         if (!DescribeImage())
             ShowPreview();
     } else {
         clearDescription(); // no entries or size of an image that is gone
     }
     setChanged(true);
+    emit fileLoaded(name, ok);
 }
 
 void ppgSourceImage::cmdBrowse_Click()

@@ -96,6 +96,9 @@ public:
 signals:
     // The page's changed mark moved (the window enables its Apply button).
     void changedMarked(bool changed);
+    // A file chosen, pasted or dropped was read (ok) or could not be (the
+    // preview is then empty); the window tells the designer which and why.
+    void fileLoaded(const QString &name, bool ok);
 
 protected:
     void dragEnterEvent(QDragEnterEvent *) override;

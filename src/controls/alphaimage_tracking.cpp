@@ -257,7 +257,8 @@ void aicAlphaImage::FadeInOut(int FinalOpacity, int FadeStepPercent, int FadeDel
     FinalOpacity = std::clamp(FinalOpacity, 0, 100);
     if (FadeStepPercent == 0 || FinalOpacity == m_opacity)
         return;
-    m_fadeStep = std::abs(FadeStepPercent);
+    // A step of a whole range or more ends at once; capped, it cannot overflow.
+    m_fadeStep = FadeStepPercent < -100 || FadeStepPercent > 100 ? 100 : std::abs(FadeStepPercent);
     if (FinalOpacity < m_opacity)
         m_fadeStep = -m_fadeStep;
     m_fadeTarget = FinalOpacity;

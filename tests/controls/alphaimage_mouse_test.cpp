@@ -4,6 +4,7 @@
 #include "alphaimage_fixtures.h"
 
 #include <QTest>
+#include <limits>
 #include <gtest/gtest.h>
 
 using namespace controls;
@@ -203,6 +204,13 @@ TEST(AlphaImageFade, EdgeCases)
         EXPECT_EQ(f.c.fadeDelay(), 10);
         EXPECT_TRUE(QTest::qWaitFor([&] { return !f.terminated.isEmpty(); }, 2000));
         EXPECT_EQ(f.terminated, QList<int>({0}));
+    }
+    for (int step : {std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), 250}) {
+        Fade f; // any step of a whole range or more ends within the call
+        f.c.setOpacity(40);
+        f.c.FadeInOut(0, step);
+        EXPECT_EQ(f.c.Opacity(), 0) << step;
+        EXPECT_EQ(f.terminated, QList<int>({0})) << step;
     }
     {
         QWidget w;

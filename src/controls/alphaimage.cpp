@@ -2,6 +2,7 @@
 
 #include "controls/input.h"
 #include "controls/syscolors.h"
+#include "platform/limits.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -98,6 +99,10 @@ void aicAlphaImage::ReadProperties(const PropertyBag &bag)
     if (m_scaleMethod == ScaleMethodFixed) {
         m_drawWidth = bag.readInt(u"ScaleCx", 0).value_or(0);
         m_drawHeight = bag.readInt(u"ScaleCy", 0).value_or(0);
+        // A negative width would read as a layout in progress for ever, and a
+        // size no image can have would size the control to it: both damaged.
+        if (!limits::imageFits(m_drawWidth, m_drawHeight, 4))
+            m_drawWidth = m_drawHeight = 0;
     }
     m_shadowColor = bag.readInt(u"ShadowColor", kDefaultShadowColor).value_or(kDefaultShadowColor);
     m_shadowDepth = bag.readInt(u"ShadowDepth", 2).value_or(2);

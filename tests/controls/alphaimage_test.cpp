@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <gtest/gtest.h>
 
 using namespace controls;
@@ -429,4 +430,31 @@ TEST(AlphaImage, StoredValuesOutOfRangeReadAsDefaults)
         h.c->ReadProperties(stored);
         EXPECT_EQ(k.read(*h.c), k.expected) << k.key << " " << k.stored;
     }
+}
+
+TEST(AlphaImage, AStoredFixedDrawSizeBeyondAnyImageReadsAsNone)
+{
+    // A damaged fixed size would make a self-sizing control billions of pixels
+    // wide (and its turned diagonal overflow); it reads as an absent one.
+    for (int side : {-5, 100000, std::numeric_limits<int>::max()}) {
+        PropertyBag bag;
+        bag.writeBytes(QStringLiteral("Image"), encode(solid(40, 20, Qt::blue), "PNG"));
+        bag.writeInt(QStringLiteral("Scaler"), aicAlphaImage::ScaleMethodFixed, 0);
+        bag.writeInt(QStringLiteral("Props"), aicAlphaImage::flagStretchQuality | aicAlphaImage::flagAutoSize
+                                                  | aicAlphaImage::flagRotates, 1);
+        bag.writeInt(QStringLiteral("ScaleCx"), side, 0);
+        bag.writeInt(QStringLiteral("ScaleCy"), side, 0);
+        Host h({48, 48});
+        h.c->ReadProperties(bag);
+        EXPECT_EQ(h.c->drawRect().size(), QSize(0, 0)) << side;
+        EXPECT_EQ(h.c->size(), QSize(48, 48)) << side;
+    }
+    PropertyBag kept; // a sound one is kept
+    kept.writeBytes(QStringLiteral("Image"), encode(solid(40, 20, Qt::blue), "PNG"));
+    kept.writeInt(QStringLiteral("Scaler"), aicAlphaImage::ScaleMethodFixed, 0);
+    kept.writeInt(QStringLiteral("ScaleCx"), 30, 0);
+    kept.writeInt(QStringLiteral("ScaleCy"), 15, 0);
+    Host h({48, 48});
+    h.c->ReadProperties(kept);
+    EXPECT_EQ(h.c->drawRect().size(), QSize(30, 15));
 }

@@ -205,8 +205,9 @@ TEST(AlphaImage, AShownControlThatSizesItselfShowsItsImage)
     for (const auto &[name, change] : changes) {
         Host h({40, 40});
         h.window.show();
-        if (std::string(name) != "load")
+        if (std::string(name) != "load") {
             ASSERT_TRUE(h.load(solid(30, 20, Qt::blue)));
+        }
         h.c->setAutoSize(std::string(name) != "AutoSize on");
         const QSize before = h.c->size();
         change(h);

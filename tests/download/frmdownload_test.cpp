@@ -10,6 +10,7 @@
 
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QApplication>
 #include <QGuiApplication>
@@ -211,6 +212,25 @@ TEST_F(DownloadTest, ExistingFileIsReplacedOnlyWhenTheUserAgrees)
     QFile replaced(path);
     ASSERT_TRUE(replaced.open(QIODevice::ReadOnly));
     EXPECT_EQ(replaced.readAll(), mediaFile("tone3s-128k.mp3")); // no old bytes behind the end
+}
+
+// A server that never answers: the cancel click ends the wait for its
+// answer at once, and is told as a cancel, not later as a failure.
+TEST_F(DownloadTest, CancelWhileTheServerHasNotAnsweredTakesEffectAtOnce)
+{
+    w->ReadyDown(url("/files/tone3s-128k.mp3"));
+    w->DownURL = url("/files/tone3s-128k.mp3", "hang");
+    w->Ine->setTimeoutMs(5000);
+    QTimer::singleShot(200, w.get(), [&] { w->CandyButton1_Click(); });
+    QElapsedTimer clock;
+    clock.start();
+    w->CandyButton1_Click();
+    EXPECT_LT(clock.elapsed(), 2000);
+    ASSERT_EQ(answers.messages().size(), 1);
+    EXPECT_EQ(answers.messages()[0].text, QStringLiteral("취소되었습니다."));
+    EXPECT_TRUE(folderEntries().isEmpty());
+    EXPECT_FALSE(w->IsDownloading());
+    EXPECT_EQ(w->CandyButton1->Caption(), QStringLiteral("다운로드"));
 }
 
 TEST_F(DownloadTest, EmptyFolderIsRefusedWithAMessage)

@@ -233,6 +233,28 @@ TEST_F(DownloadTest, CancelWhileTheServerHasNotAnsweredTakesEffectAtOnce)
     EXPECT_EQ(w->CandyButton1->Caption(), QStringLiteral("다운로드"));
 }
 
+// While the size of an address is asked, the window may be closed or given
+// a newer address: the older request then plays nothing, so no sound comes
+// from a closed window and the player plays the song the window names.
+TEST_F(DownloadTest, AnAddressOvertakenWhileItsSizeIsAskedIsNotPlayed)
+{
+    w->Ine->setTimeoutMs(1000);
+    QTimer::singleShot(200, w.get(), [&] { w->close(); });
+    w->ReadyDown(url("/files/tone3s-128k.mp3", "hang"));
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(w->W->URL().isEmpty()) << w->W->URL().toStdString();
+
+    w->show();
+    const QString newer = url("/files/%B3%EB%B7%A1.mp3");
+    QTimer::singleShot(200, w.get(), [&] { w->ReadyDown(newer); });
+    w->ReadyDown(url("/files/tone3s-128k.mp3", "hang"));
+    EXPECT_EQ(w->DownURL, newer);
+    EXPECT_EQ(w->txtFN->text(), QStringLiteral("노래.mp3"));
+    EXPECT_EQ(w->W->URL(), newer);
+    EXPECT_EQ(w->cpaSize->caption(), "0.0466");
+    EXPECT_TRUE(answers.messages().isEmpty());
+}
+
 TEST_F(DownloadTest, EmptyFolderIsRefusedWithAMessage)
 {
     w->ReadyDown(url("/files/tone3s-128k.mp3"));

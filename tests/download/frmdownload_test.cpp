@@ -255,6 +255,29 @@ TEST_F(DownloadTest, AnAddressOvertakenWhileItsSizeIsAskedIsNotPlayed)
     EXPECT_TRUE(answers.messages().isEmpty());
 }
 
+// A post's page chooses the address: only web addresses reach the player,
+// never a local file, a device or one of the player's own sources.
+TEST_F(DownloadTest, OnlyWebAddressesArePlayed)
+{
+    const QString local = folder.filePath("local.mp3");
+    {
+        QFile f(local);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(mediaFile("tone3s-128k.mp3"));
+    }
+    for (const QString &address : {QUrl::fromLocalFile(local).toString(), QStringLiteral("av://lavfi:sine.mp3"),
+                                   QStringLiteral("edl://") + local}) {
+        SCOPED_TRACE(address.toStdString());
+        w->ReadyDown(url("/files/tone3s-128k.mp3"));
+        w->ReadyDown(address);
+        EXPECT_TRUE(w->isVisible());
+        EXPECT_TRUE(w->W->URL().isEmpty()) << w->W->URL().toStdString();
+        EXPECT_EQ(w->capSt->caption(), QStringLiteral("오류: 잘못된 주소"));
+        EXPECT_EQ(w->cpaSize->caption(), "?");
+    }
+    EXPECT_TRUE(answers.messages().isEmpty());
+}
+
 TEST_F(DownloadTest, EmptyFolderIsRefusedWithAMessage)
 {
     w->ReadyDown(url("/files/tone3s-128k.mp3"));

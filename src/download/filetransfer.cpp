@@ -1,8 +1,8 @@
 #include "download/filetransfer.h"
 
 #include "platform/doevents.h"
-#include "platform/transfer/waitforhead.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -59,7 +59,12 @@ FileTransfer::Result FileTransfer::run(const QString &url, const QString &path)
 FileTransfer::Result FileTransfer::transfer(const QString &url, const QString &path)
 {
     m_ine->Execute(url, QStringLiteral("GET"));
-    platform::WaitWhileExecuting(m_ine);
+    // A cancel click ends the wait for an answer too: a server that does not
+    // answer would otherwise hold it until the transfer's time-out.
+    while (m_ine->StillExecuting() && !m_cancelRequested)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    if (m_cancelRequested)
+        return {Outcome::Cancelled, {}};
     // Refused, unanswered or answered with an error status: nothing to store.
     // A body cut short after a good answer is found by the loop below.
     if (!answeredWithFile(m_ine))

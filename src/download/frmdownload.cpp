@@ -173,6 +173,7 @@ void frmDownload::ReadyDown(QString &address)
                 MessageIcon::Information);
         return;
     }
+    const quint64 call = ++m_readyGeneration;
     if (address.endsWith('"'))
         address.chop(1);
     DownURL = address;
@@ -187,6 +188,12 @@ void frmDownload::ReadyDown(QString &address)
     }
     Ine->Execute(address, QStringLiteral("GET"));
     platform::WaitWhileExecuting(Ine);
+    // The window was closed or given a newer address meanwhile: playing this
+    // one now would sound from a closed window, or under another song's name.
+    if (call != m_readyGeneration) {
+        Ine->Cancel();
+        return;
+    }
     // An error status announces the length of its error page, not of the file.
     const qint64 size = announcedFileLength(Ine);
     cpaSize->setCaption(size >= 0 ? megabyteText(size) : QStringLiteral("?"));
@@ -340,6 +347,7 @@ void frmDownload::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    ++m_readyGeneration; // a size request still waiting starts no playback
     W->controls().stop(); // playback ends with the window
     emit windowClosed();
     event->accept();

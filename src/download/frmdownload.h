@@ -85,6 +85,9 @@ private:
     bool m_barFollowsTransfer = false;
     QString m_downloadTarget;
     QElapsedTimer m_tickClock; // monotonic: a clock change does not skew the speed
+    // Counts addresses given and window closings: a ReadyDown whose wait for
+    // the size was overtaken by either leaves the window to the newer state.
+    quint64 m_readyGeneration = 0;
 };
 
 } // namespace download

@@ -10,6 +10,7 @@
 
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QApplication>
 #include <QGuiApplication>
@@ -211,6 +212,70 @@ TEST_F(DownloadTest, ExistingFileIsReplacedOnlyWhenTheUserAgrees)
     QFile replaced(path);
     ASSERT_TRUE(replaced.open(QIODevice::ReadOnly));
     EXPECT_EQ(replaced.readAll(), mediaFile("tone3s-128k.mp3")); // no old bytes behind the end
+}
+
+// A server that never answers: the cancel click ends the wait for its
+// answer at once, and is told as a cancel, not later as a failure.
+TEST_F(DownloadTest, CancelWhileTheServerHasNotAnsweredTakesEffectAtOnce)
+{
+    w->ReadyDown(url("/files/tone3s-128k.mp3"));
+    w->DownURL = url("/files/tone3s-128k.mp3", "hang");
+    w->Ine->setTimeoutMs(5000);
+    QTimer::singleShot(200, w.get(), [&] { w->CandyButton1_Click(); });
+    QElapsedTimer clock;
+    clock.start();
+    w->CandyButton1_Click();
+    EXPECT_LT(clock.elapsed(), 2000);
+    ASSERT_EQ(answers.messages().size(), 1);
+    EXPECT_EQ(answers.messages()[0].text, QStringLiteral("취소되었습니다."));
+    EXPECT_TRUE(folderEntries().isEmpty());
+    EXPECT_FALSE(w->IsDownloading());
+    EXPECT_EQ(w->CandyButton1->Caption(), QStringLiteral("다운로드"));
+}
+
+// While the size of an address is asked, the window may be closed or given
+// a newer address: the older request then plays nothing, so no sound comes
+// from a closed window and the player plays the song the window names.
+TEST_F(DownloadTest, AnAddressOvertakenWhileItsSizeIsAskedIsNotPlayed)
+{
+    w->Ine->setTimeoutMs(1000);
+    QTimer::singleShot(200, w.get(), [&] { w->close(); });
+    w->ReadyDown(url("/files/tone3s-128k.mp3", "hang"));
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(w->W->URL().isEmpty()) << w->W->URL().toStdString();
+
+    w->show();
+    const QString newer = url("/files/%B3%EB%B7%A1.mp3");
+    QTimer::singleShot(200, w.get(), [&] { w->ReadyDown(newer); });
+    w->ReadyDown(url("/files/tone3s-128k.mp3", "hang"));
+    EXPECT_EQ(w->DownURL, newer);
+    EXPECT_EQ(w->txtFN->text(), QStringLiteral("노래.mp3"));
+    EXPECT_EQ(w->W->URL(), newer);
+    EXPECT_EQ(w->cpaSize->caption(), "0.0466");
+    EXPECT_TRUE(answers.messages().isEmpty());
+}
+
+// A post's page chooses the address: only web addresses reach the player,
+// never a local file, a device or one of the player's own sources.
+TEST_F(DownloadTest, OnlyWebAddressesArePlayed)
+{
+    const QString local = folder.filePath("local.mp3");
+    {
+        QFile f(local);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(mediaFile("tone3s-128k.mp3"));
+    }
+    for (const QString &address : {QUrl::fromLocalFile(local).toString(), QStringLiteral("av://lavfi:sine.mp3"),
+                                   QStringLiteral("edl://") + local}) {
+        SCOPED_TRACE(address.toStdString());
+        w->ReadyDown(url("/files/tone3s-128k.mp3"));
+        w->ReadyDown(address);
+        EXPECT_TRUE(w->isVisible());
+        EXPECT_TRUE(w->W->URL().isEmpty()) << w->W->URL().toStdString();
+        EXPECT_EQ(w->capSt->caption(), QStringLiteral("오류: 잘못된 주소"));
+        EXPECT_EQ(w->cpaSize->caption(), "?");
+    }
+    EXPECT_TRUE(answers.messages().isEmpty());
 }
 
 TEST_F(DownloadTest, EmptyFolderIsRefusedWithAMessage)

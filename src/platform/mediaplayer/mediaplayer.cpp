@@ -265,7 +265,15 @@ void MediaPlayer::setURL(const QString &url)
     m_duration = 0;
     m_packetBitRate = 0;
     m_fileSize = -1;
-    if (url.isEmpty()) {
+    // Addresses come from web pages: only web ones are opened, never a local
+    // file, a device or one of the player's own kinds of source.
+    const bool web = url.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)
+                     || url.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+    if (!url.isEmpty() && !web) {
+        m_url.clear();
+        m_errorText = QStringLiteral("잘못된 주소");
+    }
+    if (url.isEmpty() || !web) {
         command({"stop"});
         m_loading = m_awaitingStart = false;
         m_stopped = true;

@@ -1,5 +1,5 @@
 #pragma once
-// The media player control: plays one address (file or HTTP) with libmpv,
+// The media player control: plays one web address (HTTP or HTTPS) with libmpv,
 // audio only, and reports its status in Korean. No widget code: the window
 // that owns it shows the status itself.
 //
@@ -78,7 +78,8 @@ public:
     explicit MediaPlayer(QObject *parent = nullptr);
     ~MediaPlayer() override;
 
-    // Setting the address loads it and starts playing; an empty one stops.
+    // Setting the address loads it and starts playing; an empty one stops, and
+    // one that is not http:// or https:// stops with the error "잘못된 주소".
     void setURL(const QString &url);
     QString URL() const { return m_url; }
 

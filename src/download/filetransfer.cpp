@@ -1,8 +1,8 @@
 #include "download/filetransfer.h"
 
 #include "platform/doevents.h"
+#include "platform/transfer/waitforhead.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -61,8 +61,7 @@ FileTransfer::Result FileTransfer::transfer(const QString &url, const QString &p
     m_ine->Execute(url, QStringLiteral("GET"));
     // A cancel click ends the wait for an answer too: a server that does not
     // answer would otherwise hold it until the transfer's time-out.
-    while (m_ine->StillExecuting() && !m_cancelRequested)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    platform::WaitWhileExecuting(m_ine, &m_cancelRequested);
     if (m_cancelRequested)
         return {Outcome::Cancelled, {}};
     // Refused, unanswered or answered with an error status: nothing to store.

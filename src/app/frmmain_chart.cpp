@@ -27,6 +27,8 @@ void frmMain::refreshTop()
         W->setBuildLimitMs(qMin(pageBuildLimitMs, leftMs));
         W->Navigate(sources::ChartURL());
         WaitBusy();
+        if (m_closed)
+            break;
         if (W->failed()) {
             failure = W->lastError();
             break;
@@ -43,6 +45,11 @@ void frmMain::refreshTop()
     }
     W->setTimeoutMs(pageTimeoutMs);
     W->setBuildLimitMs(pageBuildLimitMs);
+    if (m_closed) {
+        picWork->hide(); // no slide: the window is gone
+        endPageLoad();
+        return;
+    }
     if (!failure.isEmpty()) {
         capTime->setCaption(sources::chartFailureLine(failure));
         capTime->setToolTip(QStringLiteral("F5 키를 누르거나 이 줄을 두 번 누르면 다시 불러옵니다."));

@@ -106,6 +106,8 @@ bool frmMain::printSPage(qint16 page)
         W->Navigate(request);
         WaitTime(300, true);
         WaitBusy();
+        if (m_closed)
+            break;
         if (W->failed()) {
             failure = QStringLiteral("검색하지 못했습니다 (%1)").arg(W->lastError());
             break;
@@ -118,6 +120,11 @@ bool frmMain::printSPage(qint16 page)
             rangeAgrees = rangeAgrees && ResultCount == announced;
         if (rangeAgrees)
             break;
+    }
+    if (m_closed) {
+        picWork->hide(); // no slide: the window is gone
+        endPageLoad();
+        return false;
     }
     // A later attempt that failed leaves the page an earlier one listed.
     if (shown)

@@ -220,6 +220,21 @@ TEST_F(SearchTest, CommandsDuringALoadAreRefusedWithoutChangingThePage)
     EXPECT_EQ(digitShown(w.imgB), 6);
 }
 
+// Closing the main window while a page loads ends the program: the load
+// that was waiting tells nothing more when it ends.
+TEST_F(SearchTest, ClosingTheWindowDuringASearchShowsNothingMore)
+{
+    platform::ScopedDialogAnswers answers;
+    pointHostsAt(portal.baseUrl(), "hang");
+    w.W->setTimeoutMs(1000);
+    w.show();
+    w.txtKeyword->setText("abc");
+    QTimer::singleShot(100, &w, [&] { w.close(); });
+    w.cmdSearch_Click();
+    EXPECT_TRUE(answers.messages().isEmpty());
+    EXPECT_FALSE(w.picWork->isVisibleTo(&w));
+}
+
 TEST_F(SearchTest, UnencodableKeywordShowsAMessageAndTheProgramGoesOn)
 {
     platform::ScopedDialogAnswers answers;

@@ -206,6 +206,20 @@ TEST_F(MainWindowTest, TheChartIsLoadedAgainWithF5OrADoubleClickOnTheDateLine)
     EXPECT_EQ(w.lstTop->topLevelItemCount(), 100); // the chart shown stays
 }
 
+TEST_F(MainWindowTest, ClosingTheWindowDuringTheChartLoadEndsIt)
+{
+    pointHostsAt(portal.baseUrl(), "slow,rows98"); // would be loaded again and again
+    app::frmMain w;
+    w.show();
+    QTimer::singleShot(100, &w, [&] { w.close(); });
+    QElapsedTimer clock;
+    clock.start();
+    w.refreshTop();
+    EXPECT_EQ(portal.server().requests().size(), 1);
+    EXPECT_LT(clock.elapsed(), 1400); // not even the first page is waited for
+    EXPECT_FALSE(w.picWork->isVisibleTo(&w));
+}
+
 TEST_F(MainWindowTest, SecondLoadIsRefusedWhileOneRuns)
 {
     pointHostsAt(portal.baseUrl(), "slow");

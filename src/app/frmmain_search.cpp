@@ -100,7 +100,11 @@ bool frmMain::printSPage(qint16 page)
         try {
             request = sources::searchRequestURL(txtKeyword->text(), page);
         } catch (const modURL::UrlToolsError &error) {
-            failure = QStringLiteral("검색어를 보낼 수 없습니다: ") + error.description();
+            // The error's own description is the event log's (English); the
+            // user is told the cause in Korean.
+            failure = QStringLiteral("검색어를 보낼 수 없습니다: ")
+                      + (error.number() == modURL::kErrOverflow ? QStringLiteral("검색어가 너무 깁니다")
+                                                                : error.description());
             break;
         }
         W->Navigate(request);

@@ -241,6 +241,7 @@ TEST_F(SearchTest, UnencodableKeywordShowsAMessageAndTheProgramGoesOn)
     w.txtKeyword->setText(QString(32767, 'a'));
     w.cmdSearch_Click();
     ASSERT_EQ(answers.messages().size(), 1);
+    EXPECT_EQ(answers.messages()[0].text, QStringLiteral("검색어를 보낼 수 없습니다: 검색어가 너무 깁니다"));
     EXPECT_TRUE(searchRequests().isEmpty());
     EXPECT_FALSE(w.picWork->isVisibleTo(&w));
     w.txtKeyword->setText("abc"); // and the next search works

@@ -165,7 +165,7 @@ void frmMain::WaitTime(double ms, bool pump)
 void frmMain::WaitBusy()
 {
     WaitTime(500, true);
-    while (W->Busy()) {
+    while (W->Busy() && !m_closed) {
         platform::DoEvents();
         platform::WaitTime(1, false); // let the network deliver without spinning a core
     }
@@ -243,6 +243,12 @@ void frmMain::keyPressEvent(QKeyEvent *event)
     QWidget::keyPressEvent(event);
 }
 
+void frmMain::showEvent(QShowEvent *event)
+{
+    m_closed = false;
+    QWidget::showEvent(event);
+}
+
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     // Return on a selected row does what a double-click does: a chart row is
@@ -262,8 +268,11 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
-    // Closing the main window ends the whole program.
+    // Closing the main window ends the whole program: a load still waiting
+    // is let go, so that it shows no window or message after this one.
     event->accept();
+    m_closed = true;
+    Ine->Cancel();
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w != this)
             w->close();

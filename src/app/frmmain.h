@@ -91,6 +91,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -115,6 +116,10 @@ private:
     int m_workLeftTwips = 10000;
     int m_chartBudgetMs = kChartBudgetMs;
     bool m_pageLoadRunning = false;
+    // Set when the window is closed: a load waiting then ends without
+    // showing anything more, as the program is ending.
+    bool m_closed = false;
+    bool m_chartFailureShown = false; // the date line tells why the chart failed
 };
 
 } // namespace app

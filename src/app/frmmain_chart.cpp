@@ -27,6 +27,8 @@ void frmMain::refreshTop()
         W->setBuildLimitMs(qMin(pageBuildLimitMs, leftMs));
         W->Navigate(sources::ChartURL());
         WaitBusy();
+        if (m_closed)
+            break;
         if (W->failed()) {
             failure = W->lastError();
             break;
@@ -43,13 +45,29 @@ void frmMain::refreshTop()
     }
     W->setTimeoutMs(pageTimeoutMs);
     W->setBuildLimitMs(pageBuildLimitMs);
+    if (m_closed) {
+        picWork->hide(); // no slide: the window is gone
+        endPageLoad();
+        return;
+    }
+    // A page that lists no song at all is no chart (a notice page, a changed
+    // page): an empty list would look as if it were still loading.
+    if (failure.isEmpty() && lstTop->topLevelItemCount() == 0)
+        failure = QStringLiteral("차트에 곡이 없음");
     if (!failure.isEmpty()) {
         capTime->setCaption(sources::chartFailureLine(failure));
         capTime->setToolTip(QStringLiteral("F5 키를 누르거나 이 줄을 두 번 누르면 다시 불러옵니다."));
+        m_chartFailureShown = true;
     } else if (const auto date = sources::readChartDate(W->Document())) {
-        // Without a date span the date line stays as it was.
         capTime->setCaption(sources::chartDateLine(*date));
         capTime->setToolTip(QString());
+        m_chartFailureShown = false;
+    } else if (m_chartFailureShown) {
+        // Without a date span the date line stays as it was, unless it told
+        // of a failure that this load has mended.
+        capTime->setCaption(QString());
+        capTime->setToolTip(QString());
+        m_chartFailureShown = false;
     }
     WorkHide();
     endPageLoad();

@@ -24,8 +24,12 @@ void frmMain::lstResult_DblClick()
     const bool fetched = !Ine->failed();
     const QString reason = Ine->errorText();
     Ine->Cancel();
-    endPageLoad();
+    if (m_closed) {
+        endPageLoad();
+        return;
+    }
     if (!fetched) {
+        endPageLoad();
         platform::Dialogs::messageBox(QStringLiteral("블로그"), QStringLiteral("블로그 글을 읽지 못했습니다.\r\n") + reason,
                                       platform::MessageIcon::Warning, platform::MessageButtons::Ok,
                                       platform::MessageResult::Ok, this);
@@ -34,11 +38,15 @@ void frmMain::lstResult_DblClick()
     }
     const auto music = sources::findMusicAddress(page, sources::AttachHostPrefix());
     if (!music) {
+        endPageLoad();
         ShowError();
         emit postFinished(false);
         return;
     }
+    // The load counts as running until the download window has asked about
+    // the music: a second post opened meanwhile would take over its transfer.
     openDownloadWindow(*music);
+    endPageLoad();
     emit postFinished(true);
 }
 

@@ -100,12 +100,18 @@ bool frmMain::printSPage(qint16 page)
         try {
             request = sources::searchRequestURL(txtKeyword->text(), page);
         } catch (const modURL::UrlToolsError &error) {
-            failure = QStringLiteral("검색어를 보낼 수 없습니다: ") + error.description();
+            // The error's own description is the event log's (English); the
+            // user is told the cause in Korean.
+            failure = QStringLiteral("검색어를 보낼 수 없습니다: ")
+                      + (error.number() == modURL::kErrOverflow ? QStringLiteral("검색어가 너무 깁니다")
+                                                                : error.description());
             break;
         }
         W->Navigate(request);
         WaitTime(300, true);
         WaitBusy();
+        if (m_closed)
+            break;
         if (W->failed()) {
             failure = QStringLiteral("검색하지 못했습니다 (%1)").arg(W->lastError());
             break;
@@ -118,6 +124,11 @@ bool frmMain::printSPage(qint16 page)
             rangeAgrees = rangeAgrees && ResultCount == announced;
         if (rangeAgrees)
             break;
+    }
+    if (m_closed) {
+        picWork->hide(); // no slide: the window is gone
+        endPageLoad();
+        return false;
     }
     // A later attempt that failed leaves the page an earlier one listed.
     if (shown)

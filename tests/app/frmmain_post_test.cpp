@@ -12,6 +12,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTemporaryDir>
+#include <QTimer>
 
 using namespace testsupport;
 
@@ -118,6 +119,78 @@ TEST_F(PostTest, UnreachablePostGivesAMessage)
     ASSERT_EQ(answers.messages().size(), 1);
     EXPECT_EQ(answers.messages()[0].title, QStringLiteral("블로그"));
     EXPECT_EQ(w.downloadWindow(), nullptr);
+}
+
+// Closing the main window while a post loads ends the program: when the
+// load ends, no download window opens and no message appears.
+TEST_F(PostTest, ClosingTheWindowDuringAPostLoadShowsNothingMore)
+{
+    struct Case {
+        const char *variants;
+        qint64 logNo;
+    } cases[] = {
+        {"rate2", 101}, // a post with music arriving slowly
+        {"hang", 0},    // a post that never comes
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.variants);
+        app::frmMain main;
+        main.Ine->setTimeoutMs(1000);
+        main.show();
+        qputenv("SORIMBA_BLOG_HOST", (portal.baseUrl() + "/_v/" + c.variants).toUtf8());
+        main.lstResult->addTopLevelItem(new QTreeWidgetItem(QStringList{"post"}));
+        main.ResultURLs = {QString(), sources::BlogHostPrefix() + QStringLiteral("PostView.nhn?blogId=t&logNo=%1").arg(c.logNo)};
+        main.lstResult->setCurrentItem(main.lstResult->topLevelItem(0));
+        QTimer::singleShot(100, &main, [&] { main.close(); });
+        main.lstResult_DblClick();
+        EXPECT_EQ(main.downloadWindow(), nullptr);
+        EXPECT_TRUE(answers.messages().isEmpty());
+        EXPECT_FALSE(main.picError->isVisibleTo(&main));
+    }
+}
+
+// A post whose music answers its first request only after a while.
+class SlowMusicPostTest : public PostTest {
+protected:
+    void addRoutes(portalsim::HttpServer &server) override
+    {
+        server.route("/SlowMusicPost.nhn", [](const portalsim::Request &req) {
+            portalsim::Response r;
+            r.body = "<html><body><!-- \xc1\xa6\xb8\xf1 --><embed src=http://" + req.header("host")
+                     + "/slowhead/slow.mp3 width=300></body></html>";
+            return r;
+        });
+        server.route("/slowhead/", [](const portalsim::Request &) {
+            portalsim::Response r;
+            r.contentType = "audio/mpeg";
+            r.body = QByteArray(4096, 'x');
+            r.delayMs = 800;
+            return r;
+        });
+    }
+};
+
+// A second result opened while the download window still asks about the
+// first one's music: the window ends up naming, playing and downloading one
+// and the same address.
+TEST_F(SlowMusicPostTest, SecondPostOpenedWhileTheFirstIsAskedAboutGivesOneSong)
+{
+    const QString blog = sources::BlogHostPrefix();
+    w.lstResult->addTopLevelItem(new QTreeWidgetItem(QStringList{"slow"}));
+    w.lstResult->addTopLevelItem(new QTreeWidgetItem(QStringList{"quick"}));
+    w.ResultURLs = {QString(), blog + QStringLiteral("SlowMusicPost.nhn"),
+                    blog + QStringLiteral("PostView.nhn?blogId=t&logNo=303")};
+    w.lstResult->setCurrentItem(w.lstResult->topLevelItem(0));
+    QTimer::singleShot(300, &w, [&] { // while the first song's size is asked for
+        w.lstResult->setCurrentItem(w.lstResult->topLevelItem(1));
+        w.lstResult_DblClick();
+    });
+    w.lstResult_DblClick();
+    waitUntil([] { return false; }, 1200); // both requests over
+    ASSERT_NE(downloadWindow(), nullptr);
+    const QString address = downloadWindow()->DownURL;
+    EXPECT_EQ(downloadWindow()->W->URL(), address);
+    EXPECT_EQ(downloadWindow()->txtFN->text(), address.mid(address.lastIndexOf('/') + 1));
 }
 
 TEST_F(PostTest, MainPathFromChartToSavedFile)

@@ -220,12 +220,28 @@ TEST_F(SearchTest, CommandsDuringALoadAreRefusedWithoutChangingThePage)
     EXPECT_EQ(digitShown(w.imgB), 6);
 }
 
+// Closing the main window while a page loads ends the program: the load
+// that was waiting tells nothing more when it ends.
+TEST_F(SearchTest, ClosingTheWindowDuringASearchShowsNothingMore)
+{
+    platform::ScopedDialogAnswers answers;
+    pointHostsAt(portal.baseUrl(), "hang");
+    w.W->setTimeoutMs(1000);
+    w.show();
+    w.txtKeyword->setText("abc");
+    QTimer::singleShot(100, &w, [&] { w.close(); });
+    w.cmdSearch_Click();
+    EXPECT_TRUE(answers.messages().isEmpty());
+    EXPECT_FALSE(w.picWork->isVisibleTo(&w));
+}
+
 TEST_F(SearchTest, UnencodableKeywordShowsAMessageAndTheProgramGoesOn)
 {
     platform::ScopedDialogAnswers answers;
     w.txtKeyword->setText(QString(32767, 'a'));
     w.cmdSearch_Click();
     ASSERT_EQ(answers.messages().size(), 1);
+    EXPECT_EQ(answers.messages()[0].text, QStringLiteral("검색어를 보낼 수 없습니다: 검색어가 너무 깁니다"));
     EXPECT_TRUE(searchRequests().isEmpty());
     EXPECT_FALSE(w.picWork->isVisibleTo(&w));
     w.txtKeyword->setText("abc"); // and the next search works

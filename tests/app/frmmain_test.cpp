@@ -206,6 +206,52 @@ TEST_F(MainWindowTest, TheChartIsLoadedAgainWithF5OrADoubleClickOnTheDateLine)
     EXPECT_EQ(w.lstTop->topLevelItemCount(), 100); // the chart shown stays
 }
 
+TEST_F(MainWindowTest, ClosingTheWindowDuringTheChartLoadEndsIt)
+{
+    pointHostsAt(portal.baseUrl(), "slow,rows98"); // would be loaded again and again
+    app::frmMain w;
+    w.show();
+    QTimer::singleShot(100, &w, [&] { w.close(); });
+    QElapsedTimer clock;
+    clock.start();
+    w.refreshTop();
+    EXPECT_EQ(portal.server().requests().size(), 1);
+    EXPECT_LT(clock.elapsed(), 1400); // not even the first page is waited for
+    EXPECT_FALSE(w.picWork->isVisibleTo(&w));
+}
+
+// A chart host that answers with a page listing no songs (a notice page).
+class ChartPageWithoutSongsTest : public MainWindowTest {
+protected:
+    void addRoutes(portalsim::HttpServer &server) override
+    {
+        server.route("/nosongs/chart/", [](const portalsim::Request &) {
+            portalsim::Response r;
+            r.body = "<html><body><p>notice</p></body></html>";
+            return r;
+        });
+    }
+};
+
+// A chart page without songs is told, not shown as a list still loading; a
+// later load that lists the chart takes the failure line away even when its
+// page has no date.
+TEST_F(ChartPageWithoutSongsTest, IsToldAndALaterChartClearsTheLine)
+{
+    pointHostsAt(portal.baseUrl() + "/nosongs");
+    app::frmMain w;
+    w.Load();
+    EXPECT_EQ(w.lstTop->topLevelItemCount(), 0);
+    EXPECT_EQ(w.capTime->caption(), QStringLiteral("차트를 불러오지 못했습니다 (차트에 곡이 없음)"));
+    EXPECT_FALSE(w.capTime->toolTip().isEmpty()); // how to load it again
+
+    pointHostsAt(portal.baseUrl(), "nodate");
+    w.refreshTop();
+    EXPECT_EQ(w.lstTop->topLevelItemCount(), 100);
+    EXPECT_EQ(w.capTime->caption(), QString());
+    EXPECT_TRUE(w.capTime->toolTip().isEmpty());
+}
+
 TEST_F(MainWindowTest, SecondLoadIsRefusedWhileOneRuns)
 {
     pointHostsAt(portal.baseUrl(), "slow");

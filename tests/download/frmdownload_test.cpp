@@ -201,7 +201,11 @@ TEST_F(DownloadTest, ExistingFileIsReplacedOnlyWhenTheUserAgrees)
     w->CandyButton1_Click();
     ASSERT_EQ(answers.messages().size(), 1);
     EXPECT_EQ(answers.messages()[0].buttons, platform::MessageButtons::YesNo);
-    EXPECT_TRUE(portal.server().requests().isEmpty());
+    // The player streams the same file on its own, whenever its thread gets
+    // to it; only the download's own requests (which ask for the bytes as
+    // they are stored) count here.
+    for (const portalsim::Request &r : portal.server().requests())
+        EXPECT_NE(r.header("accept-encoding"), "identity") << "a download request was sent";
     QFile kept(path);
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), "precious bytes, longer than nothing");

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libspng-dev libstb-dev
   fonts-nanum fonts-dejavu-core qt6-translations-l10n
   xvfb xauth x11-utils desktop-file-utils
-  curl
+  curl ccache
 )
 
 missing=()

@@ -43,8 +43,11 @@ Demo::Demo(frmMain *main) : m_main(main), m_dir(qEnvironmentVariable("SORIMBA_DE
     }
 }
 
-void Demo::saveShot(QWidget *window, const QString &name)
+void Demo::saveShot(QWidget *window, const QString &step)
 {
+    // Shots are numbered in the order taken, so a step that did not happen
+    // (no post without music) leaves no gap.
+    const QString name = QStringLiteral("%1-%2.png").arg(++m_shotCount, 2, 10, QLatin1Char('0')).arg(step);
     const QString path = QDir(m_dir).filePath(name);
     window->grab().save(path);
     out() << "screenshot: " << path << Qt::endl;
@@ -58,7 +61,7 @@ void Demo::afterLoad()
     out() << "chart: " << m_main->lstTop->topLevelItemCount() << " rows shown " << m_clock.elapsed()
           << " ms after start" << Qt::endl;
     platform::WaitTime(100, true); // let the last slide step paint
-    saveShot(m_main, QStringLiteral("01-chart.png"));
+    saveShot(m_main, QStringLiteral("chart"));
     walkMainPath();
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
 }
@@ -71,7 +74,7 @@ void Demo::walkMainPath()
     m_main->lstTop->setCurrentItem(m_main->lstTop->topLevelItem(0));
     m_main->lstTop_DblClick();
     platform::WaitTime(100, true);
-    saveShot(m_main, QStringLiteral("02-search.png"));
+    saveShot(m_main, QStringLiteral("search"));
 
     // Post: open results until one yields music; keep a shot of the error panel
     // if a post has none.
@@ -85,7 +88,7 @@ void Demo::walkMainPath()
         window = static_cast<download::frmDownload *>(m_main->downloadWindow());
         if (!window && m_main->picError->isVisible() && !errorShown) {
             platform::WaitTime(100, true);
-            saveShot(m_main, QStringLiteral("03-post-without-music.png"));
+            saveShot(m_main, QStringLiteral("post-without-music"));
             errorShown = true;
             m_main->picError->hide();
         }
@@ -98,7 +101,7 @@ void Demo::walkMainPath()
     // Play: the player starts at once; wait for its rating.
     waitFor([&] { return window->Caption5->caption().contains("kb/s"); }, 10000);
     platform::WaitTime(200, true);
-    saveShot(window, QStringLiteral("04-play.png"));
+    saveShot(window, QStringLiteral("play"));
 
     // Download into the demo folder, with a shot of the bar half way.
     window->txtPath->setText(QDir::toNativeSeparators(m_dir));
@@ -106,13 +109,13 @@ void Demo::walkMainPath()
     const auto connection = QObject::connect(window->Pro, &controls::ProgressBar::propertyChanged, window, [&](const QString &key) {
         if (!midShot && key == QLatin1String("Value") && window->Pro->value() * 2 >= window->Pro->max()) {
             midShot = true;
-            saveShot(window, QStringLiteral("05-downloading.png"));
+            saveShot(window, QStringLiteral("downloading"));
         }
     });
     window->CandyButton1_Click();
     QObject::disconnect(connection);
     platform::WaitTime(150, true);
-    saveShot(window, QStringLiteral("06-downloaded.png"));
+    saveShot(window, QStringLiteral("downloaded"));
     out() << "downloaded: " << QDir(m_dir).filePath(window->txtFN->text()) << Qt::endl;
     window->close();
 }

@@ -18,11 +18,12 @@ public:
     void afterLoad();
 
 private:
-    void saveShot(QWidget *window, const QString &name);
+    void saveShot(QWidget *window, const QString &step);
     void walkMainPath();
     QElapsedTimer m_clock;
     frmMain *m_main;
     QString m_dir;
+    int m_shotCount = 0;
 };
 
 } // namespace app

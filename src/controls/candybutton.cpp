@@ -23,6 +23,7 @@ namespace {
 constexpr ColourRef kWhite = 0xFFFFFF;
 constexpr ColourRef kBlack = 0;
 constexpr ColourRef kDisabledBase = rgbRef(192, 192, 176);
+constexpr ColourRef kDisabledCaption = rgbRef(96, 96, 96);
 
 int clampInt(int v, int lo, int hi)
 {
@@ -1010,10 +1011,19 @@ void CandyButton::DrawIconWCaption(int vState)
         ++cy;
     }
     if (!m_caption.isEmpty()) {
-        const ColourRef colour = vState == StateHover && m_captionHighLite ? m_captionHighLiteColor : m_foreColor;
-        SetTextColor(m_dc, translateColour(colour));
         SetBkMode(m_dc, TRANSPARENT);
-        DrawStateText(m_dc, cx, cy, m_caption, isEnabled() ? DSS_NORMAL : DSS_DISABLED);
+        if (isEnabled()) {
+            const ColourRef colour = vState == StateHover && m_captionHighLite ? m_captionHighLiteColor : m_foreColor;
+            SetTextColor(m_dc, translateColour(colour));
+            DrawStateText(m_dc, cx, cy, m_caption, DSS_NORMAL);
+        } else {
+            SetTextColor(m_dc, kWhite);
+            DrawStateText(m_dc, cx + 1, cy + 1, m_caption, DSS_NORMAL);
+            // The embossed look in a grey that reads at 3:1 or better on the pale
+            // disabled face, where the system's shadow grey nearly vanishes.
+            SetTextColor(m_dc, kDisabledCaption);
+            DrawStateText(m_dc, cx, cy, m_caption, DSS_NORMAL);
+        }
     }
     drawPicture(vState, px, py, pw, ph);
     SelectObject(m_dc, oldFont);

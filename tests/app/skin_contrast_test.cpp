@@ -66,4 +66,43 @@ TEST_F(SkinContrast, ButtonCaptionsReadInEveryState)
     sheet.save(QStringLiteral(SORIMBA_BINARY_DIR "/screens/button-contrast.png"));
 }
 
+// A disabled caption (the download window's close button while a download
+// runs) stays readable on the pale disabled face: 3:1, the level for text
+// that is not meant to be acted on.
+TEST_F(SkinContrast, DisabledButtonCaptionsRead)
+{
+    app::frmMain w;
+    download::frmDownload d;
+    QImage sheet(2 * 100, 4 * 32, QImage::Format_RGB32);
+    sheet.fill(Qt::white);
+    QPainter p(&sheet);
+    int row = 0;
+    for (controls::SkinButton *b : {w.cmdSearch, w.cmdPrev, w.cmdNext, d.CandyButton3}) {
+        b->setEnabled(false);
+        const QString caption = b->Caption();
+        b->DrawButton(controls::CandyButton::StateUp);
+        const QImage face = b->faceImage().convertToFormat(QImage::Format_RGB32);
+        b->setCaption(QString());
+        b->DrawButton(controls::CandyButton::StateUp);
+        const QImage bare = b->faceImage().convertToFormat(QImage::Format_RGB32);
+        b->setCaption(caption);
+        // The caption's own colour as drawn: the darkest pixel it changed (the
+        // rest is its white emboss).
+        QColor text = Qt::white;
+        for (int y = 0; y < face.height(); ++y)
+            for (int x = 0; x < face.width(); ++x)
+                if (face.pixel(x, y) != bare.pixel(x, y)
+                    && controls::relativeLuminance(face.pixelColor(x, y)) < controls::relativeLuminance(text))
+                    text = face.pixelColor(x, y);
+        const QColor behind = backgroundUnderText(face, bare);
+        EXPECT_GE(controls::contrastRatio(text, behind), 3.0)
+            << b->objectName().toStdString() << " text " << text.name().toStdString() << " on "
+            << behind.name().toStdString();
+        p.drawImage(4, row * 32 + 4, face);
+        p.drawImage(100, row * 32 + 4, bare);
+        ++row;
+    }
+    sheet.save(QStringLiteral(SORIMBA_BINARY_DIR "/screens/button-disabled-contrast.png"));
+}
+
 } // namespace

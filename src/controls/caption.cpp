@@ -671,11 +671,14 @@ void Caption::drawTextAt(const QString &text, double x, double y)
             }
             break;
         case 2:
+            // The outline moves the text one pixel right and draws one more
+            // around it: a right-aligned text leaves room for both, or its
+            // last column is cut off at the edge.
             if (!m_shadowed) {
-                X = fix(sw - tw) - x;
+                X = fix(sw - tw - m_allowance) - x;
                 Y = fix(sh / 2 - th / 2);
             } else {
-                X = fix(sw - tw) - x - 45;
+                X = fix(sw - tw - m_allowance) - x - 45;
                 Y = fix(sh / 2 - th / 2) - 30;
             }
             break;

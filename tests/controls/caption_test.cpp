@@ -426,3 +426,30 @@ TEST(Caption, AlignmentsAndShadowPosition)
     EXPECT_FALSE(shadow.isEmpty());
     EXPECT_EQ(shadow, shifted(left, 3, 3) - left);
 }
+
+// A status line whose text fits the label is drawn whole, whatever its
+// alignment: the outline's one-pixel shift must not push the last letters of a
+// right-aligned text past the edge.
+TEST(Caption, AFittingTextIsDrawnWhole)
+{
+    const auto drawnPixels = [](const QImage &face) {
+        int n = 0;
+        for (int y = 0; y < face.height(); ++y)
+            for (int x = 0; x < face.width(); ++x)
+                n += (face.pixel(x, y) & 0xFFFFFF) != kFace;
+        return n;
+    };
+    const QString texts[] = {QString::fromUtf8("2026.12.11 12:00기준의 자료입니다.[실시간]"),
+                             QString::fromUtf8("차트를 불러오지 못했습니다 (연결 거부)")};
+    for (const QString &text : texts) {
+        Host roomy(text, QSize(500, 17));
+        const int whole = drawnPixels(roomy.face());
+        for (int align : {0, 1, 2}) {
+            SCOPED_TRACE(text.toStdString() + " align " + std::to_string(align));
+            Host h(text, QSize(500, 17));
+            h.label->setCaptionAligmend(align);
+            h.label->resize(h.label->TextWidth(text) / 15, 17);
+            EXPECT_EQ(drawnPixels(h.face()), whole);
+        }
+    }
+}

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 using namespace gdi;
@@ -402,29 +403,60 @@ TEST(GdiRegionsTest, PointTestsAndCombining)
 
 TEST(GdiTextTest, TextIsDrawnWhereItsExtentSays)
 {
+    // Small point sizes matter most: there the whole-pixel glyphs drawn can be
+    // wider than smooth ones, and a right-aligned label lost its last letters.
+    struct Case {
+        const char *family;
+        int pixelSize; // 0: pointSize 9
+        const char *text;
+    };
+    const Case cases[] = {
+        {"DejaVu Sans", 14, "HHH"},
+        {"DejaVu Sans", 0, "2026.12.11 12:00 [Real] Wide text"},
+        {"NanumGothic", 0, "2026.12.11 12:00기준의 자료입니다.[실시간]"},
+        {"NanumGothic", 0, "차트를 불러오지 못했습니다 (연결 거부)"},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.text);
+        Canvas c(420, 40);
+        QFont f(QString::fromLatin1(k.family));
+        if (k.pixelSize)
+            f.setPixelSize(k.pixelSize);
+        else
+            f.setPointSize(9);
+        const HFONT font = CreateFontFromQFont(f);
+        const HGDIOBJ old = SelectObject(c.dc, font);
+        SetBkMode(c.dc, TRANSPARENT);
+        SetTextColor(c.dc, RGB(0, 0, 0));
+        const QString text = QString::fromUtf8(k.text);
+        const SIZE s = GetTextExtentPoint32(c.dc, text);
+        ASSERT_GT(s.cx, 10);
+        ASSERT_GT(s.cy, 10);
+        ASSERT_TRUE(TextOut(c.dc, 20, 10, text));
+        int inside = 0, outside = 0, rightmost = 0;
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < c.w; ++x) {
+                if (c.at(x, y) == kWhite)
+                    continue;
+                const bool in = x >= 20 && x < 20 + s.cx && y >= 10 && y < 10 + s.cy;
+                (in ? inside : outside)++;
+                rightmost = std::max(rightmost, x);
+            }
+        EXPECT_GT(inside, 20);
+        EXPECT_EQ(outside, 0) << "drawn to x " << rightmost << ", extent ends at " << 20 + s.cx;
+        SelectObject(c.dc, old);
+        DeleteObject(font);
+    }
+}
+
+TEST(GdiTextTest, OpaqueTextFillsItsCell)
+{
     Canvas c(120, 40);
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setPixelSize(14);
     const HFONT font = CreateFontFromQFont(f);
     const HGDIOBJ old = SelectObject(c.dc, font);
-    SetBkMode(c.dc, TRANSPARENT);
     SetTextColor(c.dc, RGB(0, 0, 0));
-    const QString text = QStringLiteral("HHH");
-    const SIZE s = GetTextExtentPoint32(c.dc, text);
-    ASSERT_GT(s.cx, 10);
-    ASSERT_GT(s.cy, 10);
-    ASSERT_TRUE(TextOut(c.dc, 20, 10, text));
-    int inside = 0, outside = 0;
-    for (int y = 0; y < c.h; ++y)
-        for (int x = 0; x < c.w; ++x) {
-            if (c.at(x, y) == kWhite)
-                continue;
-            const bool in = x >= 20 && x < 20 + s.cx && y >= 10 && y < 10 + s.cy;
-            (in ? inside : outside)++;
-        }
-    EXPECT_GT(inside, 20);
-    EXPECT_EQ(outside, 0);
-
     // Opaque mode fills the text cell with the background colour.
     SetBkMode(c.dc, OPAQUE);
     SetBkColor(c.dc, RGB(0, 255, 0));

@@ -55,18 +55,16 @@ void frmMain::refreshTop()
     if (failure.isEmpty() && lstTop->topLevelItemCount() == 0)
         failure = QStringLiteral("차트에 곡이 없음");
     if (!failure.isEmpty()) {
-        capTime->setCaption(sources::chartFailureLine(failure));
-        capTime->setToolTip(QStringLiteral("F5 키를 누르거나 이 줄을 두 번 누르면 다시 불러옵니다."));
+        controls::showStatusText(capTime, sources::chartFailureLine(failure),
+                                 QStringLiteral("F5 키를 누르거나 이 줄을 두 번 누르면 다시 불러옵니다."));
         m_chartFailureShown = true;
     } else if (const auto date = sources::readChartDate(W->Document())) {
-        capTime->setCaption(sources::chartDateLine(*date));
-        capTime->setToolTip(QString());
+        controls::showStatusText(capTime, sources::chartDateLine(*date));
         m_chartFailureShown = false;
     } else if (m_chartFailureShown) {
         // Without a date span the date line stays as it was, unless it told
         // of a failure that this load has mended.
-        capTime->setCaption(QString());
-        capTime->setToolTip(QString());
+        controls::showStatusText(capTime, QString());
         m_chartFailureShown = false;
     }
     WorkHide();

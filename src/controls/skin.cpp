@@ -1,8 +1,11 @@
 #include "controls/skin.h"
 
 #include <QDebug>
+#include <QVariant>
 #include <QFont>
 #include <QIcon>
+
+#include <algorithm>
 
 namespace controls {
 
@@ -48,6 +51,43 @@ SkinImage *makeImage(QWidget *parent, const WindowDefinition &definition, const 
     image->setGeometry(geometry); // the stored image is decoded at this size
     image->ReadProperties(storedOrEmpty(definition, name));
     return image;
+}
+
+void showStatusText(SkinLabel *label, const QString &text, const QString &hint)
+{
+    // The label's place as the window laid it out, kept from the first call.
+    static const char kHome[] = "statusTextHome";
+    QVariant stored = label->property(kHome);
+    if (!stored.isValid()) {
+        stored = label->geometry();
+        label->setProperty(kHome, stored);
+    }
+    const QRect home = stored.toRect();
+    const QWidget *parent = label->parentWidget();
+    const int room = parent ? parent->width() : home.width();
+    const int needed = std::min(room, (label->TextWidth(text) + 14) / 15);
+    QRect place = home;
+    if (needed > home.width()) {
+        const int extra = needed - home.width();
+        switch (label->captionAligmend()) {
+        case 2: place.setLeft(home.left() - extra); break;
+        case 1: place.adjust(-extra / 2, 0, extra - extra / 2, 0); break;
+        default: place.setRight(home.right() + extra); break;
+        }
+        // Kept inside the parent, the grown side giving way first.
+        if (place.left() < 0)
+            place.moveLeft(0);
+        if (place.right() >= room)
+            place.moveRight(room - 1);
+    }
+    label->setGeometry(place);
+    label->setCaption(text);
+    QString tip = text;
+    if (!hint.isEmpty())
+        tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + hint;
+    label->setToolTip(tip);
+    if (place != home)
+        label->raise();
 }
 
 WindowDefinition loadWindowDefinition(const QString &resource)

@@ -39,6 +39,13 @@ QLabel *makePicture(QWidget *parent, const QString &resource, const QRect &geome
 // The skinned windows stand on white: their pictures are drawn for it.
 void useWhiteBackground(QWidget *window);
 
+// Shows a message in a status label so that it is read whole: a text wider
+// than the label's place widens it within its parent (a right-aligned label to
+// the left, a centred one both ways, a left-aligned one to the right) and a
+// shorter one gives the place back. The whole text, then the hint, is the
+// label's tooltip.
+void showStatusText(SkinLabel *label, const QString &text, const QString &hint = {});
+
 // A window definition from a resource; an empty one (with a warning) when it
 // cannot be read, so that a damaged resource never stops a window.
 WindowDefinition loadWindowDefinition(const QString &resource);

@@ -15,6 +15,16 @@ using namespace testsupport;
 
 namespace {
 
+// A status line is read whole: the label is wide enough for its text (with
+// the outline), lies inside the window, and its tooltip holds the whole text.
+void expectShownWhole(const controls::SkinLabel *label)
+{
+    const QString text = label->caption();
+    EXPECT_GE(label->width() * 15, label->TextWidth(text)) << text.toStdString();
+    EXPECT_TRUE(label->parentWidget()->rect().contains(label->geometry())) << text.toStdString();
+    EXPECT_TRUE(label->toolTip().startsWith(text)) << label->toolTip().toStdString();
+}
+
 class MainWindowTest : public SimFixture {
 protected:
     void SetUp() override
@@ -104,6 +114,7 @@ TEST_F(MainWindowTest, LoadFillsTheChartAndDateLine)
     EXPECT_EQ(w.lstTop->topLevelItem(99)->text(0), portalsim::catalogue()[99].title);
     EXPECT_EQ(w.lstTop->topLevelItem(99)->text(1), portalsim::catalogue()[99].artist);
     EXPECT_EQ(w.capTime->caption(), portal.options().chartDate + QStringLiteral("기준의 자료입니다.[실시간]"));
+    expectShownWhole(w.capTime);
     EXPECT_FALSE(w.picWork->isVisibleTo(&w));
     EXPECT_EQ(w.picError->pos(), QPoint(168, 88));
     EXPECT_EQ(portal.server().requests().size(), 1);
@@ -159,6 +170,7 @@ TEST_F(MainWindowTest, FailedChartLoadsAreToldInTheDateLine)
         w.Load();
         const qint64 elapsed = clock.elapsed();
         EXPECT_EQ(w.capTime->caption(), QStringLiteral("차트를 불러오지 못했습니다 (%1)").arg(c.cause));
+        expectShownWhole(w.capTime);
         EXPECT_LT(elapsed, c.maxMs);
         EXPECT_GE(ticks, elapsed / 50 / 2);
         EXPECT_FALSE(w.picWork->isVisibleTo(&w));

@@ -6,7 +6,7 @@
 namespace download {
 
 namespace {
-constexpr int kMargin = 3; // the mark lies just outside the control
+constexpr int kMargin = 1; // the mark lies just outside the control, clear of the seek label above
 } // namespace
 
 FocusMark::FocusMark(QWidget *window) : QWidget(window)

@@ -129,6 +129,21 @@ TEST_F(MprisPlayerTest, TheRootObjectNamesTheProgram)
     EXPECT_TRUE(client.interface()->isServiceRegistered(kService));
 }
 
+TEST_F(MprisPlayerTest, QuitClosesTheWindowThatOwnsThePlayer)
+{
+    // In the program the download window belongs to the main window, whose
+    // closing ends the program.
+    QWidget owner;
+    owner.show();
+    w->close();
+    auto *child = new download::frmDownload(&owner);
+    child->setMediaControlBus(service);
+    child->show();
+    ASSERT_TRUE(child->mediaControls()->offered());
+    EXPECT_FALSE(isError(root().call(QStringLiteral("Quit"))));
+    EXPECT_FALSE(owner.isVisible());
+}
+
 TEST_F(MprisPlayerTest, CommandsWithoutMediaDoNothingAndAnswerWithoutError)
 {
     EXPECT_EQ(player().get(QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Stopped"));
@@ -220,6 +235,13 @@ TEST_F(MprisPlayerTest, PlayPauseStopSeekAndVolumeFromTheBus)
     EXPECT_DOUBLE_EQ(player().get(QStringLiteral("Volume")).toDouble(), 1.0);
     player().set(QStringLiteral("Volume"), -1.0);
     EXPECT_DOUBLE_EQ(player().get(QStringLiteral("Volume")).toDouble(), 0.0);
+    // Muted (the M key), it reads silent; a level set from the bus is heard again.
+    player().set(QStringLiteral("Volume"), 0.5);
+    w->W->settings().setMute(true);
+    EXPECT_DOUBLE_EQ(player().get(QStringLiteral("Volume")).toDouble(), 0.0);
+    player().set(QStringLiteral("Volume"), 0.6);
+    EXPECT_FALSE(w->W->settings().mute());
+    EXPECT_EQ(w->W->settings().volume(), 60);
 
     // PlayPause, Stop and Play.
     ASSERT_FALSE(isError(player().call(QStringLiteral("PlayPause"))));

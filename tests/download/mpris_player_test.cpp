@@ -248,6 +248,7 @@ TEST_F(MprisPlayerTest, PlayPauseStopSeekAndVolumeFromTheBus)
     EXPECT_TRUE(statusBecomes("Playing"));
     ASSERT_FALSE(isError(player().call(QStringLiteral("Stop"))));
     EXPECT_TRUE(statusBecomes("Stopped"));
+    EXPECT_TRUE(waitUntil([&] { return w->cpaTime->caption() == "00:00 / 00:30"; })) << w->cpaTime->caption().toStdString();
     EXPECT_FALSE(player().get(QStringLiteral("CanSeek")).toBool());
     EXPECT_TRUE(player().get(QStringLiteral("CanPlay")).toBool());
     ASSERT_FALSE(isError(player().call(QStringLiteral("Play"))));

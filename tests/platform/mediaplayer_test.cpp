@@ -138,9 +138,11 @@ TEST_F(MediaPlayerTest, ErrorsShowAsStatusAndTheNextAddressPlays)
     EXPECT_TRUE(pumpUntil([&] { return w.state() == State::Playing; })) << w.status().toStdString();
     EXPECT_TRUE(w.errorText().isEmpty());
 
+    ASSERT_TRUE(pumpUntil([&] { return w.currentMedia().duration() > 0; }));
     w.controls().stop();
     EXPECT_TRUE(pumpUntil([&] { return w.state() == State::Stopped; }));
     EXPECT_EQ(w.status(), QStringLiteral("정지"));
+    EXPECT_NEAR(w.currentMedia().duration(), 30.07, 1.0); // stopped, it is still the current media
     w.controls().play(); // from the start again
     EXPECT_TRUE(pumpUntil([&] { return w.state() == State::Playing; }));
 

@@ -523,9 +523,11 @@ void frmDownload::W_StatusChange()
     if (!m_volumeNote->isActive())
         capSt->setCaption(W->status());
     updateTimeLabel();
-    if (W->state() == PlayerState::Playing || W->state() == PlayerState::Buffering)
-        m_positionTimer->start();
-    else
+    // Started once, not again on every change, or frequent changes would hold it off.
+    if (W->state() == PlayerState::Playing || W->state() == PlayerState::Buffering) {
+        if (!m_positionTimer->isActive())
+            m_positionTimer->start();
+    } else
         m_positionTimer->stop();
     // The rating may be unknown yet; it is shown only when it is.
     if (const auto rating = rateBitRate(W->network().bitRate())) {

@@ -2,6 +2,7 @@
 
 #include "controls/contrast.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -46,6 +47,17 @@ QString FormatDuration(int seconds)
     if (seconds < 0 || seconds > 32767)
         return {};
     return QStringLiteral("%1:%2").arg(seconds / 60, 2, 10, QLatin1Char('0')).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString PositionText(double elapsedSeconds, double totalSeconds)
+{
+    const double elapsed = std::isfinite(elapsedSeconds) ? std::clamp(std::floor(elapsedSeconds), 0.0, 32767.0) : 0.0;
+    const std::optional<int> total = totalSeconds > 0 ? durationSeconds(totalSeconds) : std::nullopt;
+    if (!total)
+        return FormatDuration(int(elapsed));
+    // At the end the two read alike, even where the total was rounded up.
+    const int shown = elapsedSeconds >= totalSeconds ? *total : std::min(int(elapsed), *total);
+    return FormatDuration(shown) + QStringLiteral(" / ") + FormatDuration(*total);
 }
 
 std::optional<int> durationSeconds(double seconds)

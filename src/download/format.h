@@ -2,6 +2,7 @@
 // Texts of the download window's player labels, as pure functions:
 //
 //   cpaTime->setCaption(download::FormatDuration(seconds));      // 245 -> "04:05"
+//   cpaTime->setCaption(download::PositionText(83.4, 245.4));    // "01:23 / 04:05"
 //   const download::BitRateRating r = download::rateBitRate(w.network().bitRate());
 //   Caption5->setCaption(r.caption); Caption5->setCaptionINColor(r.color);
 #include <QColor>
@@ -14,6 +15,11 @@ namespace download {
 // minute the minutes read "00" (59 -> "00:59"), so the label never goes
 // blank. Negative or beyond 16 bits (> 32,767): empty.
 QString FormatDuration(int seconds);
+
+// The time label: the elapsed whole seconds and the total, "01:23 / 04:05".
+// Elapsed counts whole seconds gone (1.9 s is "00:01") and never passes the
+// total; while the total is unknown (0 or less, a stream) it stands alone.
+QString PositionText(double elapsedSeconds, double totalSeconds);
 
 // A duration in seconds rounded (halves to even) to the 16-bit whole seconds
 // that FormatDuration takes; nothing when it does not fit.

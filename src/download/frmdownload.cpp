@@ -4,8 +4,10 @@
 #include "download/foldersetting.h"
 #include "download/format.h"
 #include "download/numbertext.h"
+#include "download/volumesetting.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
+#include "platform/mpris/mprisservice.h"
 #include "platform/transfer/waitforhead.h"
 #include "platform/twips.h"
 
@@ -16,6 +18,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <climits>
 #include <cmath>
 
@@ -29,6 +32,7 @@ using platform::MessageIcon;
 using platform::MessageResult;
 using platform::px;
 using platform::twipRect;
+using PlayerState = platform::MediaPlayer::State;
 
 namespace {
 
@@ -37,6 +41,15 @@ bool isMusicName(const QString &undecodedName)
     QString ext = undecodedName.right(3).toLower();
     ext.remove(' ');
     return ext == QLatin1String("mp3") || ext == QLatin1String("wav") || ext == QLatin1String("wma");
+}
+
+constexpr int kVolumeStep = 5;            // percent per key press or wheel notch
+constexpr int kVolumeNoteMs = 1500;       // how long the status line shows the volume
+constexpr int kPositionRefreshMs = 250;   // the elapsed time moves on each whole second
+
+bool isPlaying(PlayerState state)
+{
+    return state == PlayerState::Playing || state == PlayerState::Buffering || state == PlayerState::Connecting;
 }
 
 void message(QWidget *owner, const QString &title, const QString &text, MessageIcon icon)
@@ -66,8 +79,30 @@ frmDownload::frmDownload(QWidget *parent) : QWidget(parent, Qt::Window)
             Pro->setValue(int(qMin<qint64>(roundHalfEven(counter / 10.0), INT_MAX)));
     });
     W = new platform::MediaPlayer(this);
+    W->settings().setVolume(loadVolume());
     connect(W, &platform::MediaPlayer::StatusChange, this, &frmDownload::W_StatusChange);
+    connect(W, &platform::MediaPlayer::PositionChange, this, &frmDownload::updateTimeLabel);
+    connect(W, &platform::MediaPlayer::VolumeChange, this, [this] {
+        storeVolume(W->settings().volume());
+        showVolume();
+    });
+    m_positionTimer = new QTimer(this);
+    m_positionTimer->setInterval(kPositionRefreshMs);
+    connect(m_positionTimer, &QTimer::timeout, this, &frmDownload::updateTimeLabel);
+    m_volumeNote = new QTimer(this);
+    m_volumeNote->setSingleShot(true);
+    m_volumeNote->setInterval(kVolumeNoteMs);
+    connect(m_volumeNote, &QTimer::timeout, this, [this] { capSt->setCaption(W->status()); });
+    m_mpris = new platform::MprisService(
+        W, {QStringLiteral("Sorimba 2"), QStringLiteral("sorimba2"), QStringLiteral("sorimba2")}, this);
+    connect(m_mpris, &platform::MprisService::raiseRequested, this, [this] {
+        show();
+        raise();
+        activateWindow();
+    });
+    connect(m_mpris, &platform::MprisService::quitRequested, this, &frmDownload::quitFromDesktop);
     buildControls();
+    setUpPlayerKeys();
 
     // The folder box shows the stored folder and stores every change at once.
     connect(txtPath, &QLineEdit::textChanged, this, [](const QString &text) { storeDownloadPath(text); });
@@ -125,7 +160,7 @@ void frmDownload::buildControls()
     txtPath = new QLineEdit(this);
     txtPath->setGeometry(twipRect(960, 2760, 5415, 270));
     CandyButton2 = button(QStringLiteral("CandyButton2"), twipRect(6480, 2760, 375, 255));
-    controls::makePicture(this, QStringLiteral(":/pictures/download_player.jpg"), twipRect(195, 3240, 7995, 1170));
+    m_dock = controls::makePicture(this, QStringLiteral(":/pictures/download_player.jpg"), twipRect(195, 3240, 7995, 1170));
     Image3 = addHotSpot(twipRect(360, 3240, 495, 495));
     Image5 = addHotSpot(twipRect(840, 3240, 375, 495));
     Image6 = addHotSpot(twipRect(1200, 3240, 375, 495));
@@ -142,28 +177,195 @@ void frmDownload::buildControls()
     connect(aicAlphaImage3, &SkinImage::Click, this, [this] { seekBy(-10); });
 }
 
+// The player's buttons take the keyboard focus by Tab (not by a click, as
+// the buttons drawn on the bar never looked pressed), in the order they stand.
+void frmDownload::setUpPlayerKeys()
+{
+    m_focusMark = new FocusMark(this);
+    m_dock->installEventFilter(this);
+    const std::pair<QWidget *, const char *> buttons[] = {
+        {Image3, "재생"},       {Image5, "일시 정지"},   {Image6, "빨리 되감기"},
+        {Image7, "빨리 감기"}, {aicAlphaImage3, "10초 뒤로"}, {aicAlphaImage2, "10초 앞으로"},
+    };
+    QWidget *previous = nullptr;
+    for (const auto &[button, name] : buttons) {
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setAccessibleName(QString::fromUtf8(name));
+        m_focusMark->watch(button);
+        // The images keep every key to themselves: the window sees them first.
+        button->installEventFilter(this);
+        if (previous)
+            setTabOrder(previous, button);
+        previous = button;
+    }
+}
+
+bool frmDownload::isPlayerButton(QObject *object) const
+{
+    return object == Image3 || object == Image5 || object == Image6 || object == Image7 || object == aicAlphaImage2
+           || object == aicAlphaImage3;
+}
+
+void frmDownload::pressPlayerButton(QObject *button)
+{
+    auto &controls = W->controls();
+    if (button == Image3)
+        controls.play();
+    else if (button == Image5)
+        controls.pause();
+    else if (button == Image6)
+        controls.fastReverse();
+    else if (button == Image7)
+        controls.fastForward();
+    else if (button == aicAlphaImage2)
+        seekBy(10);
+    else if (button == aicAlphaImage3)
+        seekBy(-10);
+}
+
 void frmDownload::seekBy(double seconds)
 {
     auto &controls = W->controls();
     controls.setCurrentPosition(controls.currentPosition() + seconds);
+    updateTimeLabel(); // the place asked for shows at once
 }
 
 bool frmDownload::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonRelease) {
-        auto &controls = W->controls();
+        // The seek images answer their own Click.
         if (watched == Image4)
             Image4_Click();
-        else if (watched == Image3)
-            controls.play();
-        else if (watched == Image5)
-            controls.pause();
-        else if (watched == Image6)
-            controls.fastReverse();
-        else if (watched == Image7)
-            controls.fastForward();
+        else if (watched != aicAlphaImage2 && watched != aicAlphaImage3 && isPlayerButton(watched))
+            pressPlayerButton(watched);
+    } else if (event->type() == QEvent::Wheel && (watched == m_dock || isPlayerButton(watched))) {
+        // Caught here, as the images take the wheel for themselves.
+        turnVolume(static_cast<QWheelEvent *>(event));
+        return true;
+    } else if (event->type() == QEvent::KeyPress && isPlayerButton(watched)) {
+        if (playerKey(static_cast<QKeyEvent *>(event), watched))
+            return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// The player's keys, from whichever control they reach the window. A text
+// box keeps every key typed into it, the arrows and the space included.
+bool frmDownload::playerKey(QKeyEvent *event, QObject *from)
+{
+    if (qobject_cast<QLineEdit *>(focusWidget()) || qobject_cast<QLineEdit *>(from))
+        return false;
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    switch (event->key()) {
+    case Qt::Key_Space:
+        if (!event->isAutoRepeat())
+            togglePlay();
+        return true;
+    case Qt::Key_Left:
+        seekBy(-10);
+        return true;
+    case Qt::Key_Right:
+        seekBy(10);
+        return true;
+    case Qt::Key_Up:
+        changeVolume(1);
+        return true;
+    case Qt::Key_Down:
+        changeVolume(-1);
+        return true;
+    case Qt::Key_M:
+        if (!event->isAutoRepeat())
+            W->settings().setMute(!W->settings().mute());
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // A focused player button is pressed as by a click.
+        if (!isPlayerButton(from))
+            return false;
+        if (!event->isAutoRepeat())
+            pressPlayerButton(from);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void frmDownload::togglePlay()
+{
+    if (isPlaying(W->state()))
+        W->controls().pause();
+    else
+        W->controls().play();
+}
+
+void frmDownload::changeVolume(int steps)
+{
+    auto &settings = W->settings();
+    settings.setMute(false); // turning it up or down is meant to be heard
+    settings.setVolume(settings.volume() + steps * kVolumeStep);
+    showVolume(); // also at either end, where the level stays
+}
+
+void frmDownload::showVolume()
+{
+    const auto &settings = W->settings();
+    capSt->setCaption(settings.mute() ? QStringLiteral("음소거")
+                                      : QStringLiteral("음량 %1%").arg(settings.volume()));
+    m_volumeNote->start();
+}
+
+void frmDownload::wheelEvent(QWheelEvent *event)
+{
+    if (!m_dock->geometry().contains(event->position().toPoint())) {
+        QWidget::wheelEvent(event);
+        return;
+    }
+    turnVolume(event);
+}
+
+void frmDownload::turnVolume(QWheelEvent *event)
+{
+    // One notch is 120 eighths of a degree; finer wheels add up to it.
+    m_wheelEighths += event->angleDelta().y();
+    const int steps = m_wheelEighths / 120;
+    m_wheelEighths -= steps * 120;
+    if (steps != 0)
+        changeVolume(steps);
+    event->accept();
+}
+
+void frmDownload::updateTimeLabel()
+{
+    const double total = W->currentMedia().duration();
+    const double elapsed = W->state() == PlayerState::Ended ? total : W->controls().currentPosition();
+    cpaTime->setCaption(PositionText(elapsed, total));
+}
+
+void frmDownload::setMediaControlBus(const QDBusConnection &bus)
+{
+    m_mpris->setBus(bus);
+    if (isVisible())
+        m_mpris->offer();
+}
+
+void frmDownload::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_mpris->offered())
+        m_mpris->offer();
+}
+
+// Quit from the desktop ends the program as closing its main window does; a
+// running download refuses it, as it refuses closing this window.
+void frmDownload::quitFromDesktop()
+{
+    if (IsDownloading()) {
+        QApplication::beep();
+        return;
+    }
+    QWidget *owner = parentWidget() ? parentWidget()->window() : this;
+    owner->close();
 }
 
 void frmDownload::ReadyDown(QString &address)
@@ -186,6 +388,8 @@ void frmDownload::ReadyDown(QString &address)
         close();
         return;
     }
+    // The player's keys work at once; a click into a box types there.
+    Image3->setFocus(Qt::OtherFocusReason);
     Ine->Execute(address, QStringLiteral("GET"));
     platform::WaitWhileExecuting(Ine);
     // The window was closed or given a newer address meanwhile: playing this
@@ -197,6 +401,7 @@ void frmDownload::ReadyDown(QString &address)
     // An error status announces the length of its error page, not of the file.
     const qint64 size = announcedFileLength(Ine);
     cpaSize->setCaption(size >= 0 ? megabyteText(size) : QStringLiteral("?"));
+    m_mpris->setTrack(txtFN->text());
     W->setURL(address);
     Ine->Cancel();
 }
@@ -314,10 +519,17 @@ void frmDownload::Timer1_Timer()
 
 void frmDownload::W_StatusChange()
 {
-    capSt->setCaption(W->status());
-    // The figures below may be unknown yet; each is shown only when it is.
-    if (const auto seconds = durationSeconds(W->currentMedia().duration()))
-        cpaTime->setCaption(FormatDuration(*seconds));
+    // A volume just set stays in view for its moment; the status follows.
+    if (!m_volumeNote->isActive())
+        capSt->setCaption(W->status());
+    updateTimeLabel();
+    // Started once, not again on every change, or frequent changes would hold it off.
+    if (W->state() == PlayerState::Playing || W->state() == PlayerState::Buffering) {
+        if (!m_positionTimer->isActive())
+            m_positionTimer->start();
+    } else
+        m_positionTimer->stop();
+    // The rating may be unknown yet; it is shown only when it is.
     if (const auto rating = rateBitRate(W->network().bitRate())) {
         Caption5->setCaption(rating->caption);
         const QColor c = rating->color;
@@ -330,6 +542,8 @@ void frmDownload::W_StatusChange()
 
 void frmDownload::keyPressEvent(QKeyEvent *event)
 {
+    if (playerKey(event, focusWidget()))
+        return;
     // Escape closes the window as its close button does, which is disabled
     // while a download runs.
     if (event->key() == Qt::Key_Escape && !event->isAutoRepeat()) {
@@ -349,6 +563,7 @@ void frmDownload::closeEvent(QCloseEvent *event)
     }
     ++m_readyGeneration; // a size request still waiting starts no playback
     W->controls().stop(); // playback ends with the window
+    m_mpris->withdraw();  // and the desktop's controls with it
     emit windowClosed();
     event->accept();
 }

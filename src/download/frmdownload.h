@@ -5,6 +5,7 @@
 // a size check. One window, shown again for every new address.
 #include "controls/skin.h"
 #include "download/filetransfer.h"
+#include "download/focusmark.h"
 #include "download/speedmeter.h"
 #include "platform/mediaplayer/mediaplayer.h"
 #include "platform/transfer/transfercontrol.h"
@@ -14,6 +15,12 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QWidget>
+
+class QDBusConnection;
+
+namespace platform {
+class MprisService;
+}
 
 namespace download {
 
@@ -62,6 +69,15 @@ public:
     // True while a download runs (its loop pumps events meanwhile).
     bool IsDownloading() const { return m_transfer->running(); }
 
+    // The desktop's media controls, offered while the window is open: on the
+    // session bus, or on the bus given here (a test's own).
+    platform::MprisService *mediaControls() const { return m_mpris; }
+    void setMediaControlBus(const QDBusConnection &bus);
+    // The player's dock: the wheel over it sets the volume.
+    QWidget *playerDock() const { return m_dock; }
+    // The mark around the player button that has the keyboard focus.
+    FocusMark *focusMark() const { return m_focusMark; }
+
 signals:
     void downloadFinished(bool success);
     void windowClosed();
@@ -69,12 +85,30 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();
+    void setUpPlayerKeys(); // and the wheel over the dock
     void seekBy(double seconds);
     QWidget *addHotSpot(const QRect &geometry);
+    bool isPlayerButton(QObject *object) const;
+    void pressPlayerButton(QObject *button);
+    bool playerKey(QKeyEvent *event, QObject *from);
+    void togglePlay();
+    void changeVolume(int steps);
+    void turnVolume(QWheelEvent *event);
+    void showVolume();
+    void updateTimeLabel();
+    void quitFromDesktop();
+    QWidget *m_dock = nullptr;
+    FocusMark *m_focusMark = nullptr;
+    QTimer *m_positionTimer = nullptr; // reads the position while playing
+    QTimer *m_volumeNote = nullptr;    // while it runs the status line shows the volume
+    int m_wheelEighths = 0;            // wheel turn not yet worth a step
+    platform::MprisService *m_mpris = nullptr;
     controls::WindowDefinition m_definition;
     void setRunning(bool running);
     void finishDownload(bool success, const QString &path, const QString &reason = {});

@@ -1,4 +1,4 @@
-// The player labels' texts: duration and bit-rate rating.
+// The player labels' texts: duration, position and bit-rate rating.
 #include "controls/contrast.h"
 #include "download/format.h"
 
@@ -23,6 +23,24 @@ TEST(DownloadFormat, Durations)
     }
     EXPECT_FALSE(download::durationSeconds(32767.5)); // rounds to 32768: no 16-bit value
     EXPECT_EQ(download::FormatDuration(-1), QString());
+}
+
+TEST(DownloadFormat, PositionTexts)
+{
+    const struct {
+        double elapsed, total;
+        const char *text;
+    } cases[] = {
+        {83.4, 245.4, "01:23 / 04:05"}, {0, 30.07, "00:00 / 00:30"},
+        {1.9, 30, "00:01 / 00:30"},      // whole seconds gone, not rounded
+        {245.6, 245.6, "04:06 / 04:06"}, // at the end both read the rounded total
+        {245.2, 245.6, "04:05 / 04:06"}, {31, 30, "00:30 / 00:30"}, // never past the total
+        {-3, 30, "00:00 / 00:30"},       {83.4, 0, "01:23"}, // no total: a stream
+        {83.4, -1, "01:23"},             {83.4, 40000, "01:23"}, // a total beyond 16 bits is unknown
+        {qQNaN(), 30, "00:00 / 00:30"},  {40000, 0, "546:07"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(download::PositionText(c.elapsed, c.total), QString::fromUtf8(c.text)) << c.elapsed << " " << c.total;
 }
 
 TEST(DownloadFormat, BitRateRatingsAtEveryBoundary)

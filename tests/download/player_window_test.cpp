@@ -1,18 +1,26 @@
 // The download window's player side with real mpv (null audio) playing the
-// simulator's MP3 over HTTP.
+// simulator's MP3 over HTTP: status, time label, keys, wheel and volume.
 #include "app/application.h"
+#include "download/format.h"
 #include "download/frmdownload.h"
+#include "download/volumesetting.h"
 #include "platform/dialogs.h"
 #include "support/sim_fixture.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+#include <cmath>
+#include <optional>
 
 using namespace testsupport;
 using State = platform::MediaPlayer::State;
 
 namespace {
+
 
 void click(QWidget *spot)
 {
@@ -32,6 +40,23 @@ protected:
         w = std::make_unique<download::frmDownload>();
         w->show();
     }
+    // Plays the 30 s tone and holds it paused at 5.5 s, its length known.
+    void playAndHoldAtFiveSeconds()
+    {
+        w->ReadyDown(portal.baseUrl() + "/files/tone30s-32k.mp3");
+        ASSERT_TRUE(waitUntil([&] { return w->W->state() == State::Playing; }, 10000)) << w->W->status().toStdString();
+        ASSERT_TRUE(waitUntil([&] { return w->W->currentMedia().duration() > 0; }));
+        w->W->controls().pause();
+        ASSERT_TRUE(waitUntil([&] { return w->W->state() == State::Paused; }));
+        w->W->controls().setCurrentPosition(5.7);
+        ASSERT_TRUE(waitUntil([&] { return w->cpaTime->caption() == "00:05 / 00:30"; }))
+            << w->cpaTime->caption().toStdString();
+    }
+    bool activate()
+    {
+        w->activateWindow();
+        return waitUntil([&] { return w->isActiveWindow(); });
+    }
     platform::ScopedDialogAnswers answers;
     std::unique_ptr<download::frmDownload> w;
 };
@@ -44,7 +69,7 @@ TEST_F(PlayerWindowTest, StatusDurationRatingAndControls)
     ASSERT_TRUE(waitUntil([&] { return w->Caption5->caption().endsWith(QStringLiteral("[조금나쁨]")); }, 10000))
         << w->Caption5->caption().toStdString();
     EXPECT_EQ(w->capSt->caption(), w->W->status()); // the status line follows every change
-    EXPECT_EQ(w->cpaTime->caption(), "00:30");
+    EXPECT_TRUE(w->cpaTime->caption().endsWith(" / 00:30")) << w->cpaTime->caption().toStdString();
     EXPECT_EQ(w->Caption5->caption(), QStringLiteral("31kb/s [조금나쁨]"));
 
     click(w->Image5); // pause
@@ -81,6 +106,142 @@ TEST_F(PlayerWindowTest, PlayerErrorLeavesTheDownloadWorking)
     ASSERT_FALSE(answers.messages().isEmpty());
     EXPECT_EQ(answers.messages().last().title, QStringLiteral("성공"));
     EXPECT_EQ(QFileInfo(folder.filePath("tone3s-128k.mp3")).size(), 48900);
+}
+
+TEST_F(PlayerWindowTest, TheTimeLabelShowsElapsedAndTotalAndEndsOnTheLength)
+{
+    w->ReadyDown(portal.baseUrl() + "/files/tone3s-128k.mp3"); // 3.03 s
+    // It moves on every second while playing, with the length beside it.
+    EXPECT_TRUE(waitUntil([&] { return w->cpaTime->caption() == "00:01 / 00:03"; }, 10000))
+        << w->cpaTime->caption().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return w->cpaTime->caption() == "00:02 / 00:03"; }, 3000))
+        << w->cpaTime->caption().toStdString();
+    // At the end it reads the whole length, not a blank or nought.
+    ASSERT_TRUE(waitUntil([&] { return w->W->state() == State::Ended; }, 5000));
+    EXPECT_EQ(w->cpaTime->caption(), "00:03 / 00:03");
+}
+
+TEST_F(PlayerWindowTest, KeysSteerThePlayer)
+{
+    ASSERT_TRUE(activate());
+    playAndHoldAtFiveSeconds();
+    w->W->settings().setVolume(50);
+    // The place asked for shows at once, before the player is there.
+    QTest::keyClick(w->focusWidget(), Qt::Key_Right);
+    EXPECT_EQ(w->cpaTime->caption(), "00:15 / 00:30");
+    QTest::keyClick(w->focusWidget(), Qt::Key_Left);
+    EXPECT_EQ(w->cpaTime->caption(), "00:05 / 00:30");
+    // A new song leaves the keyboard on the play button, marked.
+    EXPECT_EQ(w->focusWidget(), w->Image3);
+    EXPECT_EQ(w->focusMark()->target(), w->Image3);
+
+    // A seek while paused lands a few audio frames before its target: the
+    // label is checked against the place reached.
+    const auto seeksBy = [&](double delta) {
+        const double target = qMax(0.0, w->W->controls().currentPosition() + delta);
+        return std::function<bool()>([this, target] {
+            const double at = w->W->controls().currentPosition();
+            return std::abs(at - target) < 0.5
+                   && w->cpaTime->caption() == download::PositionText(at, w->W->currentMedia().duration());
+        });
+    };
+    const struct Step {
+        Qt::Key key;
+        std::optional<double> seek; // seconds the key moves the place by
+        std::function<bool()> effect;
+        const char *what;
+    } steps[] = {
+        {Qt::Key_Right, 10, {}, "Right seeks 10 s on"},
+        {Qt::Key_Left, -10, {}, "Left seeks 10 s back"},
+        {Qt::Key_Up, {}, [&] { return w->W->settings().volume() == 55 && w->capSt->caption() == "음량 55%"; }, "Up"},
+        {Qt::Key_Down, {}, [&] { return w->W->settings().volume() == 50 && w->capSt->caption() == "음량 50%"; }, "Down"},
+        {Qt::Key_M, {}, [&] { return w->W->settings().mute() && w->capSt->caption() == "음소거"; }, "M mutes"},
+        {Qt::Key_M, {}, [&] { return !w->W->settings().mute() && w->capSt->caption() == "음량 50%"; }, "M unmutes"},
+        {Qt::Key_Space, {}, [&] { return w->W->state() == State::Playing; }, "Space plays"},
+        {Qt::Key_Space, {}, [&] { return w->W->state() == State::Paused; }, "Space pauses"},
+        {Qt::Key_Tab, {}, [&] { return w->focusWidget() == w->Image5 && w->focusMark()->target() == w->Image5; }, "Tab"},
+        {Qt::Key_Tab, {}, [&] { return w->focusWidget() == w->Image6; }, "Tab"},
+        {Qt::Key_Tab, {}, [&] { return w->focusWidget() == w->Image7; }, "Tab"},
+        {Qt::Key_Tab, {}, [&] { return w->focusWidget() == w->aicAlphaImage3; }, "Tab to the seek images"},
+        // The images keep keys to themselves; the player's keys reach the window all the same.
+        {Qt::Key_Return, -10, {}, "Enter on back 10 s"},
+        {Qt::Key_Tab, {}, [&] { return w->focusWidget() == w->aicAlphaImage2 && w->focusMark()->isVisible(); }, "Tab"},
+        {Qt::Key_Return, 10, {}, "Enter on forward 10 s"},
+        {Qt::Key_Right, 10, {}, "Right on an image"},
+        {Qt::Key_Backtab, {}, [&] { return w->focusWidget() == w->aicAlphaImage3; }, "Shift+Tab"},
+    };
+    for (const Step &step : steps) {
+        const std::function<bool()> effect = step.seek ? seeksBy(*step.seek) : step.effect;
+        QTest::keyClick(w->focusWidget(), step.key);
+        EXPECT_TRUE(waitUntil(effect)) << step.what << "; time " << w->cpaTime->caption().toStdString()
+                                       << ", status " << w->capSt->caption().toStdString();
+    }
+    // Enter presses the focused player button.
+    w->Image3->setFocus();
+    QTest::keyClick(w->Image3, Qt::Key_Return);
+    EXPECT_TRUE(waitUntil([&] { return w->W->state() == State::Playing; }));
+    w->Image5->setFocus();
+    QTest::keyClick(w->Image5, Qt::Key_Enter);
+    EXPECT_TRUE(waitUntil([&] { return w->W->state() == State::Paused; }));
+    // Off the player the mark goes away; the volume note gives way to the status.
+    w->txtFN->setFocus();
+    EXPECT_FALSE(w->focusMark()->isVisible());
+    EXPECT_TRUE(waitUntil([&] { return w->capSt->caption() == w->W->status(); }, 3000));
+}
+
+TEST_F(PlayerWindowTest, KeysTypedIntoTheBoxesStayThere)
+{
+    ASSERT_TRUE(activate());
+    playAndHoldAtFiveSeconds();
+    w->W->settings().setVolume(50);
+    for (QLineEdit *box : {w->txtPath, w->txtFN}) {
+        box->setFocus();
+        box->setText("ab");
+        box->setCursorPosition(2);
+        QTest::keyClick(box, Qt::Key_Space);
+        QTest::keyClick(box, Qt::Key_M);
+        QTest::keyClick(box, Qt::Key_Left);
+        // A line edit has no use for these and passes them on, still not to the volume.
+        QTest::keyClick(box, Qt::Key_Up);
+        EXPECT_EQ(w->W->settings().volume(), 50);
+        QTest::keyClick(box, Qt::Key_Down);
+        EXPECT_EQ(box->text(), "ab m");
+        EXPECT_EQ(box->cursorPosition(), 3);
+        EXPECT_EQ(w->W->state(), State::Paused);
+        EXPECT_EQ(w->W->settings().volume(), 50);
+        EXPECT_FALSE(w->W->settings().mute());
+        EXPECT_EQ(w->cpaTime->caption(), "00:05 / 00:30");
+    }
+}
+
+TEST_F(PlayerWindowTest, TheWheelOverTheDockSetsTheVolumeWhichIsKept)
+{
+    w->W->settings().setVolume(50);
+    const auto turn = [](QWidget *over, int eighths) {
+        const QPointF at(over->width() / 2.0, over->height() / 2.0);
+        QWheelEvent wheel(at, over->mapToGlobal(at), QPoint(), QPoint(0, eighths), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(over, &wheel);
+    };
+    const struct {
+        QWidget *over;
+        int eighths;
+        int volume;
+    } cases[] = {
+        {w->Image6, 120, 55},         {w->playerDock(), -240, 45}, {w->aicAlphaImage2, 60, 45}, // half a notch waits
+        {w->aicAlphaImage2, 60, 50},  {w->Image3, 120 * 20, 100},  {w->Image3, -120 * 30, 0},
+        {w->capSt, 120, 0}, // away from the dock the wheel is not the volume's
+    };
+    for (const auto &c : cases) {
+        turn(c.over, c.eighths);
+        EXPECT_EQ(w->W->settings().volume(), c.volume) << c.over->objectName().toStdString() << " " << c.eighths;
+    }
+    EXPECT_EQ(w->capSt->caption(), "음량 0%");
+    turn(w->Image6, 120 * 7);
+    EXPECT_EQ(download::loadVolume(), 35);
+    // The next start plays as loud.
+    download::frmDownload next;
+    EXPECT_EQ(next.W->settings().volume(), 35);
 }
 
 } // namespace

@@ -71,9 +71,10 @@ TEST_F(MediaPlayerTest, PlaysOverHttpWithDurationAndBitRate)
         EXPECT_TRUE(pumpUntil([&] { return std::lround(w.network().bitRate() / 1024) == c.kbps; }, 2500))
             << c.path << " " << w.network().bitRate();
     }
-    // The short one plays to its end.
+    // The short one plays to its end, and its length stays known.
     EXPECT_TRUE(pumpUntil([&] { return w.state() == State::Ended; }, 8000)) << w.status().toStdString();
     EXPECT_EQ(w.status(), QStringLiteral("재생 끝"));
+    EXPECT_NEAR(w.currentMedia().duration(), 3.03, 1.0);
 }
 
 TEST_F(MediaPlayerTest, PauseHoldsThePositionAndSeekMovesIt)
@@ -137,11 +138,81 @@ TEST_F(MediaPlayerTest, ErrorsShowAsStatusAndTheNextAddressPlays)
     EXPECT_TRUE(pumpUntil([&] { return w.state() == State::Playing; })) << w.status().toStdString();
     EXPECT_TRUE(w.errorText().isEmpty());
 
+    ASSERT_TRUE(pumpUntil([&] { return w.currentMedia().duration() > 0; }));
     w.controls().stop();
     EXPECT_TRUE(pumpUntil([&] { return w.state() == State::Stopped; }));
     EXPECT_EQ(w.status(), QStringLiteral("정지"));
+    EXPECT_NEAR(w.currentMedia().duration(), 30.07, 1.0); // stopped, it is still the current media
     w.controls().play(); // from the start again
     EXPECT_TRUE(pumpUntil([&] { return w.state() == State::Playing; }));
+
+    // Play after a failure tries the address once more.
+    w.setURL(url("/media/missing.mp3"));
+    ASSERT_TRUE(pumpUntil([&] { return w.state() == State::Error; }));
+    states.clear();
+    w.controls().play();
+    EXPECT_TRUE(pumpUntil([&] { return states.contains(State::Connecting) && w.state() == State::Error; }))
+        << w.status().toStdString();
+}
+
+TEST_F(MediaPlayerTest, SeekIsAnnouncedWhenItHasTakenEffect)
+{
+    int changes = 0;
+    QObject::connect(&w, &MediaPlayer::PositionChange, [&] { ++changes; });
+    // Without media a seek goes nowhere and says nothing.
+    w.controls().setCurrentPosition(12);
+    EXPECT_EQ(w.controls().currentPosition(), 0.0);
+    pumpFor(200);
+    EXPECT_EQ(changes, 0);
+
+    w.setURL(url("/media/tone30s-32k.mp3"));
+    ASSERT_TRUE(pumpUntil([&] { return w.state() == State::Playing; })) << w.status().toStdString();
+    pumpFor(300); // the start of playback announces no seek
+    EXPECT_EQ(changes, 0);
+    w.controls().setCurrentPosition(12);
+    // On its way, the position reads the place asked for: a second step adds to it.
+    EXPECT_EQ(w.controls().currentPosition(), 12.0);
+    ASSERT_TRUE(pumpUntil([&] { return changes == 1; }, 3000));
+    EXPECT_NEAR(w.controls().currentPosition(), 12, 0.5);
+    // Also while paused.
+    w.controls().pause();
+    ASSERT_TRUE(pumpUntil([&] { return w.state() == State::Paused; }));
+    w.controls().setCurrentPosition(4);
+    ASSERT_TRUE(pumpUntil([&] { return changes == 2; }, 3000));
+    EXPECT_NEAR(w.controls().currentPosition(), 4, 0.5);
+    // A seek past the end ends the media instead; the position reads the player again.
+    w.controls().play();
+    w.controls().setCurrentPosition(40);
+    EXPECT_TRUE(pumpUntil([&] { return w.state() == State::Ended; }, 5000)) << w.status().toStdString();
+    EXPECT_EQ(w.controls().currentPosition(), 0.0);
+}
+
+TEST_F(MediaPlayerTest, VolumeAndMuteAreClampedAnnouncedOnceAndKeptAcrossAddresses)
+{
+    int changes = 0;
+    QObject::connect(&w, &MediaPlayer::VolumeChange, [&] { ++changes; });
+    auto &settings = w.settings();
+    EXPECT_EQ(settings.volume(), 100);
+    EXPECT_FALSE(settings.mute());
+    const struct {
+        int asked, kept, changes;
+    } cases[] = {{70, 70, 1}, {70, 70, 1}, {150, 100, 2}, {-5, 0, 3}, {35, 35, 4}};
+    for (const auto &c : cases) {
+        settings.setVolume(c.asked);
+        EXPECT_EQ(settings.volume(), c.kept) << c.asked;
+        EXPECT_EQ(changes, c.changes) << c.asked;
+    }
+    settings.setMute(true);
+    settings.setMute(true);
+    EXPECT_TRUE(settings.mute());
+    EXPECT_EQ(changes, 5);
+
+    w.setURL(url("/media/tone30s-32k.mp3"));
+    ASSERT_TRUE(pumpUntil([&] { return w.state() == State::Playing; })) << w.status().toStdString();
+    EXPECT_EQ(settings.volume(), 35);
+    EXPECT_TRUE(settings.mute());
+    settings.setMute(false);
+    EXPECT_EQ(changes, 6);
 }
 
 TEST(MediaPlayerStart, AnUnusableAudioOutputIsAnErrorStatus)

@@ -127,6 +127,7 @@ void MediaPlayer::handleEvent(const mpv_event &event)
 {
     switch (event.event_id) {
     case MPV_EVENT_START_FILE:
+        m_seekPending = false;
         m_awaitingStart = false;
         m_loading = true;
         m_loaded = m_ended = m_stopped = false;
@@ -142,6 +143,7 @@ void MediaPlayer::handleEvent(const mpv_event &event)
         if (m_awaitingStart && end->reason == MPV_END_FILE_REASON_STOP)
             break;
         m_loading = m_loaded = false;
+        m_seekPending = false; // a seek past the end ends here, without a restart
         m_reverseTimer.stop();
         if (end->reason == MPV_END_FILE_REASON_EOF)
             m_ended = true;
@@ -167,7 +169,10 @@ void MediaPlayer::handleEvent(const mpv_event &event)
             m_cacheWait = has && prop->format == MPV_FORMAT_FLAG && *static_cast<int *>(prop->data);
             break;
         case kDuration:
-            m_duration = has && prop->format == MPV_FORMAT_DOUBLE ? *static_cast<double *>(prop->data) : 0;
+            // The length stays known after the media ends or stops: it is
+            // still the current media until a new address replaces it.
+            if (has && prop->format == MPV_FORMAT_DOUBLE)
+                m_duration = *static_cast<double *>(prop->data);
             break;
         case kAudioBitRate:
             // The measure lapses after a seek or a pause; the last one stays
@@ -181,6 +186,13 @@ void MediaPlayer::handleEvent(const mpv_event &event)
         }
         break;
     }
+    case MPV_EVENT_PLAYBACK_RESTART:
+        // Playback goes on from the new place (also after a seek while paused).
+        if (m_seekPending) {
+            m_seekPending = false;
+            emit PositionChange();
+        }
+        break;
     case MPV_EVENT_SHUTDOWN:
         setError(QStringLiteral("재생기가 멈췄습니다"));
         mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
@@ -262,6 +274,7 @@ void MediaPlayer::setURL(const QString &url)
     }
     m_errorText.clear();
     m_ended = m_stopped = false;
+    m_seekPending = false;
     m_duration = 0;
     m_packetBitRate = 0;
     m_fileSize = -1;
@@ -288,16 +301,16 @@ void MediaPlayer::setURL(const QString &url)
     updateState();
 }
 
-void MediaPlayer::command(std::initializer_list<const char *> args)
+int MediaPlayer::command(std::initializer_list<const char *> args)
 {
     if (!m_mpv)
-        return;
+        return MPV_ERROR_UNINITIALIZED;
     const char *argv[8] = {};
     int i = 0;
     for (const char *a : args)
         if (i < 7)
             argv[i++] = a;
-    mpv_command(m_mpv, argv);
+    return mpv_command(m_mpv, argv);
 }
 
 void MediaPlayer::setFlag(const char *name, bool value)
@@ -319,8 +332,10 @@ void MediaPlayer::Controls::play()
 {
     m_p.m_reverseTimer.stop();
     m_p.setDouble("speed", 1.0);
-    if ((m_p.m_ended || m_p.m_stopped) && !m_p.m_url.isEmpty()) {
-        m_p.setURL(m_p.m_url); // from the start again
+    // After the end, a stop or a failure (a dropped connection) it starts
+    // the address again from the beginning.
+    if ((m_p.m_ended || m_p.m_stopped || m_p.m_state == State::Error) && !m_p.m_url.isEmpty()) {
+        m_p.setURL(m_p.m_url);
         return;
     }
     m_p.setFlag("pause", false);
@@ -354,6 +369,8 @@ void MediaPlayer::Controls::fastReverse()
 
 double MediaPlayer::Controls::currentPosition() const
 {
+    if (m_p.m_seekPending)
+        return m_p.m_seekTarget;
     double pos = 0;
     if (!m_p.m_mpv || mpv_get_property(m_p.m_mpv, "time-pos", MPV_FORMAT_DOUBLE, &pos) < 0)
         return 0;
@@ -362,10 +379,34 @@ double MediaPlayer::Controls::currentPosition() const
 
 void MediaPlayer::Controls::setCurrentPosition(double seconds)
 {
-    if (!m_p.m_mpv)
+    // Without media there is nowhere to go: nothing is sent, nothing changes.
+    if (!m_p.m_mpv || !(m_p.m_loaded || m_p.m_loading))
         return;
-    const QByteArray target = QByteArray::number(seconds < 0 ? 0.0 : seconds, 'f', 3);
-    m_p.command({"seek", target.constData(), "absolute+exact"});
+    seconds = seconds < 0 ? 0.0 : seconds;
+    const QByteArray target = QByteArray::number(seconds, 'f', 3);
+    if (m_p.command({"seek", target.constData(), "absolute+exact"}) >= 0) {
+        m_p.m_seekPending = true;
+        m_p.m_seekTarget = seconds;
+    }
+}
+
+void MediaPlayer::Settings::setVolume(int percent)
+{
+    percent = qBound(0, percent, 100);
+    if (percent == m_p.m_volume)
+        return;
+    m_p.m_volume = percent;
+    m_p.setDouble("volume", percent);
+    emit m_p.VolumeChange();
+}
+
+void MediaPlayer::Settings::setMute(bool mute)
+{
+    if (mute == m_p.m_mute)
+        return;
+    m_p.m_mute = mute;
+    m_p.setFlag("mute", mute);
+    emit m_p.VolumeChange();
 }
 
 double MediaPlayer::CurrentMedia::duration() const

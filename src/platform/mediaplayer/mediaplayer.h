@@ -13,6 +13,7 @@
 //   w.controls().pause();  w.controls().play();
 //   w.controls().setCurrentPosition(w.controls().currentPosition() + 10);
 //   w.controls().stop();               // e.g. when the window closes
+//   w.settings().setVolume(70);        // percent; kept across addresses
 //
 // mpv's own threads only wake the UI thread (a queued call); every mpv event
 // is handled on the thread that owns the player. The audio output is the
@@ -47,8 +48,10 @@ public:
         // Steps back 1.5 s every quarter second (about five times the normal
         // speed, backwards) until play(), pause() or the start of the media.
         void fastReverse();
-        double currentPosition() const; // seconds, 0 when nothing plays
-        void setCurrentPosition(double seconds); // clamped at 0
+        // Seconds, 0 when nothing plays; the place asked for while a seek
+        // is on its way, so that a second step adds to the first.
+        double currentPosition() const;
+        void setCurrentPosition(double seconds); // clamped at 0; nothing without media
 
     private:
         friend class MediaPlayer;
@@ -75,6 +78,20 @@ public:
         MediaPlayer &m_p;
     };
 
+    // settings: the loudness, which stays the same from one address to the next.
+    class Settings {
+    public:
+        int volume() const { return m_p.m_volume; } // percent, 0 to 100
+        void setVolume(int percent);                // clamped to 0 to 100
+        bool mute() const { return m_p.m_mute; }
+        void setMute(bool mute);
+
+    private:
+        friend class MediaPlayer;
+        explicit Settings(MediaPlayer &p) : m_p(p) {}
+        MediaPlayer &m_p;
+    };
+
     explicit MediaPlayer(QObject *parent = nullptr);
     ~MediaPlayer() override;
 
@@ -90,19 +107,25 @@ public:
     Controls &controls() { return m_controls; }
     CurrentMedia &currentMedia() { return m_currentMedia; }
     Network &network() { return m_network; }
+    Settings &settings() { return m_settings; }
 
     static QString statusText(State state); // the text shown for each state
 
 signals:
     // The status, the duration or the bit rate changed.
     void StatusChange();
+    // The volume or the mute setting changed.
+    void VolumeChange();
+    // A position change asked for through controls() has taken effect: the
+    // position now reads the new place.
+    void PositionChange();
 
 private:
     void drainEvents();
     void handleEvent(const mpv_event &event);
     void updateState();
     void setError(const QString &cause);
-    void command(std::initializer_list<const char *> args);
+    int command(std::initializer_list<const char *> args); // mpv's result code
     void setFlag(const char *name, bool value);
     void setDouble(const char *name, double value);
     static void wakeup(void *self);
@@ -112,6 +135,7 @@ private:
     Controls m_controls{*this};
     CurrentMedia m_currentMedia{*this};
     Network m_network{*this};
+    Settings m_settings{*this};
     QTimer m_reverseTimer;
 
     QString m_url;
@@ -130,6 +154,10 @@ private:
     double m_packetBitRate = 0;
     qint64 m_fileSize = -1;
     double m_position = 0;
+    bool m_seekPending = false; // a seek was sent, its playback restart not yet seen
+    double m_seekTarget = 0;
+    int m_volume = 100;
+    bool m_mute = false;
     int m_reportedKbps = -1;
     double m_reportedDuration = -1;
 };

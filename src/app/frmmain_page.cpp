@@ -68,9 +68,10 @@ void frmMain::openPage(const QString &address)
 
 void frmMain::pageLoadFinished(const sources::PageSongsResult &result)
 {
-    WorkHide();
+    if (!m_closed)
+        WorkHide();
     if (m_closed) {
-        picWork->hide();
+        picWork->hide(); // no slide: the window is gone
         endPageLoad();
         return;
     }

@@ -176,18 +176,20 @@ TEST(DecodeWebPage, HeaderThenMetaThenUtf8ThenKorean)
         const char *what;
         QByteArray bytes;
         QByteArray contentType;
+        QString endsWith;
     } cases[] = {
-        {"header names the Korean code page", cp949, "text/html; charset=ks_c_5601-1987"},
-        {"header wins over the meta", metaUtf8 + cp949, "text/html; charset=\"euc-kr\""},
-        {"meta when the header has none", metaKr + cp949, "text/html"},
-        {"meta when the header's charset is unknown", metaKr + cp949, "text/html; charset=nonsense"},
-        {"utf-8 meta", metaUtf8 + utf8, ""},
-        {"valid UTF-8 without any label", utf8, "text/html"},
-        {"the Korean code page when UTF-8 does not fit", cp949, "text/html"},
-        {"a byte order mark wins", "\xEF\xBB\xBF" + utf8, "text/html; charset=euc-kr"},
+        {"header names the Korean code page", cp949, "text/html; charset=ks_c_5601-1987", hangul},
+        {"header wins over the meta", metaUtf8 + cp949, "text/html; charset=\"euc-kr\"", hangul},
+        {"meta when the header has none", metaKr + cp949, "text/html", hangul},
+        {"meta when the header's charset is unknown", metaKr + cp949, "text/html; charset=nonsense", hangul},
+        // Neither UTF-8 nor the Korean code page reads this byte as the page means it.
+        {"meta of a western page", "<meta charset=windows-1252>caf\xE9", "text/html", QStringLiteral("café")},
+        {"valid UTF-8 without any label", utf8, "text/html", hangul},
+        {"the Korean code page when UTF-8 does not fit", cp949, "text/html", hangul},
+        {"a byte order mark wins", "\xEF\xBB\xBF" + utf8, "text/html; charset=euc-kr", hangul},
     };
     for (const Case &c : cases)
-        EXPECT_TRUE(sources::decodeWebPage(c.bytes, c.contentType).endsWith(hangul)) << c.what;
+        EXPECT_TRUE(sources::decodeWebPage(c.bytes, c.contentType).endsWith(c.endsWith)) << c.what;
 }
 
 TEST(PageSongsFinder, AddressesThatAreNoSongs)

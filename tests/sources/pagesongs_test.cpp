@@ -123,7 +123,7 @@ TEST_F(PageSongsTest, TenThousandLinksListTheFirst200Quickly)
     ASSERT_EQ(r.songs.size(), sources::kMaxPageSongs);
     EXPECT_EQ(r.songs.first(), h("/media/track0.mp3"));
     EXPECT_EQ(r.songs.last(), h("/media/track199.mp3"));
-    EXPECT_LT(ms, 3000) << "a page of 10,000 links took " << ms << " ms";
+    EXPECT_LT(ms, 5000) << "a page of 10,000 links took " << ms << " ms";
 }
 
 TEST_F(PageSongsTest, PagesThatCannotBeReadFailWithTheirCause)

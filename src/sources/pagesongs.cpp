@@ -302,11 +302,6 @@ bool hasMusicExtension(const QUrl &url)
     return false;
 }
 
-bool isAudioContentType(const QByteArray &contentType)
-{
-    return contentType.trimmed().toLower().startsWith("audio/");
-}
-
 bool looksLikeAudio(const QByteArray &b)
 {
     const auto at = [&b](qsizetype i) { return i < b.size() ? quint8(b[i]) : 0u; };
@@ -332,13 +327,19 @@ bool looksLikeAudio(const QByteArray &b)
     return false;
 }
 
-bool mayBePage(const QByteArray &contentType)
+AnswerKind judgeAnswer(const QByteArray &contentType, const QUrl &asked, const QUrl &answered,
+                       const QByteArray &firstBytes)
 {
     QByteArray type = contentType.trimmed().toLower();
     const qsizetype semi = type.indexOf(';');
     if (semi >= 0)
         type = type.left(semi).trimmed();
-    return type.isEmpty() || type.startsWith("text/") || type.contains("html") || type.contains("xml");
+    if (type.startsWith("audio/"))
+        return AnswerKind::Song;
+    if ((hasMusicExtension(asked) || hasMusicExtension(answered)) && looksLikeAudio(firstBytes))
+        return AnswerKind::Song;
+    const bool page = type.isEmpty() || type.startsWith("text/") || type.contains("html") || type.contains("xml");
+    return page ? AnswerKind::Page : AnswerKind::NotPage;
 }
 
 } // namespace sources

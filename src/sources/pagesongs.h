@@ -45,16 +45,18 @@ bool isWebAddress(const QString &text);
 // links are followed to: mp3, m4a, aac, ogg, oga, opus, flac, wav.
 bool hasMusicExtension(const QUrl &url);
 
-// Whether a response is a music file rather than a page: a Content-Type of
-// audio/*, or an address with a music extension whose first bytes look like
-// a music file (ID3 tag, MPEG audio frame, Ogg, FLAC, RIFF WAVE, MP4).
-bool isAudioContentType(const QByteArray &contentType);
+// What an answer is. A Song: its Content-Type is audio/*, or the address
+// (asked or answering) has a music extension and the first bytes look like
+// music. A Page: its Content-Type is none, HTML, XML or any text. Else NotPage
+// (a picture, an archive ...): it holds no song.
+enum class AnswerKind { Page, Song, NotPage };
+AnswerKind judgeAnswer(const QByteArray &contentType, const QUrl &asked, const QUrl &answered,
+                       const QByteArray &firstBytes);
+
+// Whether the first bytes look like a music file: an ID3 tag, an MPEG audio
+// frame or ADTS header, Ogg, FLAC, RIFF WAVE or MP4.
 bool looksLikeAudio(const QByteArray &firstBytes);
 // How many first bytes looksLikeAudio() wants to decide.
 constexpr int kAudioSniffBytes = 12;
-
-// Whether a response's Content-Type may be a page to read: none given, HTML,
-// XML or any text.
-bool mayBePage(const QByteArray &contentType);
 
 } // namespace sources

@@ -6,24 +6,19 @@
 //   connect(&load, &PageSongsLoad::finished, [](const PageSongsResult &r) { ... });
 //   load.start(address, AttachHostPrefix());
 //
-// The page is read within the same bounds as any page: redirects, its size
-// (the page limit), the time from asking to the last byte, and the time for
-// building its tree. An address that answers with a music file (audio/*, or
-// a music extension and bytes that look like music) is itself the one song;
-// an answer that is neither a page nor music holds no song.
+// The page is fetched within the page limits (see platform::PageFetch) and
+// its tree is built and searched on a worker within buildLimitMs(). An
+// address that answers with a music file is itself the one song, judged by
+// its head and first bytes without reading the rest; an answer that is
+// neither a page nor music holds no song.
+#include "platform/transfer/pagefetch.h"
 #include "sources/pagesongs.h"
 
-#include <QByteArray>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
-#include <QUrl>
 #include <optional>
 
-class QNetworkAccessManager;
-class QNetworkReply;
 template <typename T> class QFutureWatcher;
 
 namespace sources {
@@ -51,8 +46,8 @@ public:
     bool running() const { return m_running; }
 
     // Bound on the request, from start() to the last byte.
-    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
-    int timeoutMs() const { return m_timeoutMs; }
+    void setTimeoutMs(int ms) { m_fetch->setTimeoutMs(ms); }
+    int timeoutMs() const { return m_fetch->timeoutMs(); }
     // Bound on building the page's tree and finding its songs.
     void setBuildLimitMs(int ms) { m_buildLimitMs = ms; }
     int buildLimitMs() const { return m_buildLimitMs; }
@@ -61,34 +56,20 @@ signals:
     void finished(const sources::PageSongsResult &result);
 
 private:
-    enum class Kind { Undecided, Page, Song, NotPage };
     using BuildWatcher = QFutureWatcher<std::optional<PageSongs>>;
 
-    void onMetaData();
-    void onReadyRead();
-    void onFinished();
-    // What the answer is, once its head and (for a sniff) first bytes are in.
-    Kind judge(bool bodyComplete) const;
-    void startBuild();
+    void fetched(const platform::PageFetch::Result &answer);
+    void startBuild(const platform::PageFetch::Result &answer);
     void finish(PageSongsResult result);
     void fail(const QString &error);
-    void dropReply();
 
-    QNetworkAccessManager *m_network;
-    QPointer<QNetworkReply> m_reply;
+    platform::PageFetch *m_fetch;
     BuildWatcher *m_build = nullptr;
-    QTimer m_timeout;
     QString m_address;
     QString m_attachHostPrefix;
-    QUrl m_finalUrl;
-    QByteArray m_contentType;
-    QByteArray m_body;
-    QString m_stopCause; // set when the job itself cut the transfer
-    Kind m_kind = Kind::Undecided;
-    bool m_headArrived = false;
+    AnswerKind m_kind = AnswerKind::Page;
     bool m_running = false;
     quint64 m_generation = 0; // tells a queued report that its load was stopped
-    int m_timeoutMs = 30000;
     int m_buildLimitMs = 10000;
 };
 

@@ -68,7 +68,7 @@ void frmMain::buildControls()
 
     lstResult = new QTreeWidget(this);
     lstResult->setGeometry(twipRect(240, 1560, 5415, 2295));
-    lstResult->setHeaderLabels({QStringLiteral("검색 결과 (최대 폐이지당 10개 표시)")});
+    lstResult->setHeaderLabels({kResultHeading});
     lstResult->setRootIsDecorated(false);
     lstResult->setStyleSheet(listStyle(QStringLiteral(":/pictures/main_list_result.jpg")));
 
@@ -103,6 +103,12 @@ void frmMain::buildControls()
 
     W = new platform::PageHost(this);
     Ine = new platform::TransferControl(this);
+    m_pageLoad = new sources::PageSongsLoad(this);
+    connect(m_pageLoad, &sources::PageSongsLoad::finished, this, &frmMain::pageLoadFinished);
+    // A web address dropped anywhere on the window opens its page; the
+    // keyword box leaves drops to the window instead of taking them as text.
+    setAcceptDrops(true);
+    txtKeyword->setAcceptDrops(false);
 
     buildErrorPanel();
     buildWorkPanel();
@@ -273,6 +279,11 @@ void frmMain::closeEvent(QCloseEvent *event)
     event->accept();
     m_closed = true;
     Ine->Cancel();
+    if (m_pageLoad->running()) {
+        m_pageLoad->stop();
+        picWork->hide();
+        endPageLoad();
+    }
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w != this)
             w->close();

@@ -6,6 +6,7 @@
 #include "controls/skin.h"
 #include "platform/transfer/transfercontrol.h"
 #include "platform/pagehost/pagehost.h"
+#include "sources/pagesongsload.h"
 #include "sources/search.h"
 
 #include <QLabel>
@@ -49,6 +50,15 @@ public:
     void lstTop_DblClick();
     void lstResult_DblClick();
 
+    // Opens a web page typed, dropped or given at start: its one song plays
+    // in the download window, several fill the result list (under the page's
+    // title), none show the error panel. Ends with pageFinished().
+    void openPage(const QString &address);
+    // Whether the result list shows the songs of a page rather than a search.
+    bool resultRowsAreSongs() const { return m_resultRowsAreSongs; }
+    // The result list's heading while it shows search results.
+    static const QString kResultHeading;
+
     // Controls, named as the window's definition names them.
     controls::SkinImage *aicAlphaImage1 = nullptr; // the logo
     controls::SkinLabel *capVersion = nullptr;
@@ -88,12 +98,16 @@ signals:
     void chartFinished();
     void searchFinished();
     void postFinished(bool found);
+    void pageFinished(bool found);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void buildControls();
@@ -112,6 +126,11 @@ private:
     void endPageLoad();
 
     void openDownloadWindow(const QString &address);
+    void pageLoadFinished(const sources::PageSongsResult &result);
+    void showPageSongs(const sources::PageSongsResult &result);
+    void openSongRow(int row);
+    sources::PageSongsLoad *m_pageLoad = nullptr;
+    bool m_resultRowsAreSongs = false;
     QWidget *m_download = nullptr;
     int m_workLeftTwips = 10000;
     int m_chartBudgetMs = kChartBudgetMs;

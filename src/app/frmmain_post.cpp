@@ -13,6 +13,10 @@ namespace app {
 void frmMain::lstResult_DblClick()
 {
     QTreeWidgetItem *row = lstResult->currentItem();
+    if (row && m_resultRowsAreSongs) {
+        openSongRow(lstResult->indexOfTopLevelItem(row));
+        return;
+    }
     if (!row || row->text(0) == sources::kExternalRowText)
         return;
     const QString address = ResultURLs.value(lstResult->indexOfTopLevelItem(row) + 1);

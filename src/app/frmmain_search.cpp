@@ -5,6 +5,7 @@
 #include "platform/dialogs.h"
 #include "sources/endpoints.h"
 #include "sources/modurl.h"
+#include "sources/pagesongs.h"
 #include "sources/search.h"
 
 #include <QBrush>
@@ -17,6 +18,7 @@ const QColor kNoResultsColour(160, 160, 160);
 } // namespace
 
 const QString frmMain::kNoResultsText = QStringLiteral("검색 결과가 없습니다.");
+const QString frmMain::kResultHeading = QStringLiteral("검색 결과 (최대 폐이지당 10개 표시)");
 
 void frmMain::connectCommands()
 {
@@ -37,15 +39,21 @@ void frmMain::cmdSearch_Click()
 {
     if (refuseWhileLoading())
         return;
+    // A web address is opened as a page; anything else is a keyword.
+    if (sources::isWebAddress(txtKeyword->text())) {
+        openPage(txtKeyword->text().trimmed());
+        return;
+    }
     const qint16 shown = SearchPage;
     SearchPage = 0;
     if (!printSPage(0))
         SearchPage = shown;
 }
 
+// While the list shows a page's songs there is no result page to turn.
 void frmMain::cmdPrev_Click()
 {
-    if (refuseWhileLoading())
+    if (refuseWhileLoading() || m_resultRowsAreSongs)
         return;
     if (SearchPage > 0) {
         --SearchPage;
@@ -56,7 +64,7 @@ void frmMain::cmdPrev_Click()
 
 void frmMain::cmdNext_Click()
 {
-    if (refuseWhileLoading())
+    if (refuseWhileLoading() || m_resultRowsAreSongs)
         return;
     if (SearchPage == 99)
         return;
@@ -147,6 +155,9 @@ void frmMain::showResultRows(const QList<sources::SearchRow> &rows)
     ResultURLs.clear();
     lstResult->clear();
     ResultCount = 0;
+    m_resultRowsAreSongs = false;
+    lstResult->headerItem()->setText(0, kResultHeading);
+    lstResult->headerItem()->setToolTip(0, QString());
     for (const sources::SearchRow &row : rows) {
         ++ResultCount;
         auto *item = new QTreeWidgetItem(QStringList{row.text});

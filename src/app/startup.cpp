@@ -8,7 +8,10 @@
 
 namespace app {
 
-Startup::Startup(const QStringList &arguments, QObject *parent) : QObject(parent), m_chain(chainWanted(arguments)) {}
+Startup::Startup(const QStringList &arguments, QObject *parent)
+    : QObject(parent), m_chain(chainWanted(arguments)), m_pageAddress(pageArgument(arguments))
+{
+}
 
 Startup::~Startup()
 {
@@ -20,6 +23,14 @@ Startup::~Startup()
 bool Startup::chainWanted(const QStringList &arguments)
 {
     return arguments.mid(1).contains(QStringLiteral("--notice")) || !noticeAgreed();
+}
+
+QString Startup::pageArgument(const QStringList &arguments)
+{
+    for (const QString &argument : arguments.mid(1))
+        if (!argument.startsWith(u'-'))
+            return argument;
+    return {};
 }
 
 void Startup::start()
@@ -65,6 +76,11 @@ void Startup::loadMain()
     m_main->Load();
     if (onMainLoaded && m_main)
         onMainLoaded(m_main.get());
+    // Closed while the chart loaded: the program is ending.
+    if (m_main && !m_pageAddress.isEmpty() && m_main->isVisible()) {
+        m_main->txtKeyword->setText(m_pageAddress);
+        m_main->openPage(m_pageAddress);
+    }
 }
 
 } // namespace app

@@ -3,7 +3,8 @@
 // stored) and whenever it is started with --notice, the chain runs: update
 // window, then usage notice, then main window, each window unloaded when the
 // next opens. Otherwise the main window opens at once. Either way the main
-// window is made and loaded exactly once.
+// window is made and loaded exactly once. An address given on the command
+// line (sorimba URL) is opened as a page once the main window has loaded.
 #include "app/frmmain.h"
 #include "app/frmupdate.h"
 #include "app/frmwarning.h"
@@ -25,6 +26,10 @@ public:
     // The chain runs on a first start and with the --notice option.
     static bool chainWanted(const QStringList &arguments);
     bool runsChain() const { return m_chain; }
+    // The first argument after the program's name that is no option; empty
+    // when there is none. It is opened as given: one that is no web address
+    // is refused with its reason in the window.
+    static QString pageArgument(const QStringList &arguments);
 
     // Opens the first window. Without the chain the main window is loaded
     // before this returns; with it, start() returns once the update window shows.
@@ -46,6 +51,7 @@ private:
     void loadMain();
 
     bool m_chain;
+    QString m_pageAddress;
     QPointer<FrmUpdate> m_update;
     QPointer<frmWarning> m_notice;
     std::unique_ptr<frmMain> m_main;

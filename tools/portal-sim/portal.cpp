@@ -11,6 +11,7 @@ Portal::Portal(PortalOptions options) : m_options(std::move(options))
     installSearchSite(m_server);
     installPostSite(m_server, [this] { return attachBaseUrl(); });
     installMakerSite(m_server);
+    installPageSite(m_server, [this] { return attachBaseUrl(); });
     installMusicSite(m_attachServer);
 }
 

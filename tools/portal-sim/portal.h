@@ -54,5 +54,6 @@ void installMusicSite(HttpServer &server);
 void installSearchSite(HttpServer &server);
 void installPostSite(HttpServer &server, std::function<QString()> attachBase);
 void installMakerSite(HttpServer &server);
+void installPageSite(HttpServer &server, std::function<QString()> attachBase);
 
 } // namespace portalsim

@@ -4,6 +4,7 @@
 #include <csetjmp>
 #include <cstddef>
 #include <cstdlib>
+#include <functional>
 #include <gumbo.h>
 #include <vector>
 
@@ -237,19 +238,34 @@ QUrl HtmlDocument::url() const
     return m_data ? m_data->baseUrl : QUrl();
 }
 
-QList<HtmlElement> HtmlDocument::getElementsByTagName(const QString &tag) const
+namespace {
+// Elements of the tag in root's subtree; root itself only when includeRoot.
+QList<HtmlElement> elementsBelow(const GumboNode *root, bool includeRoot, const QString &tag,
+                                 const std::function<HtmlElement(const GumboNode *)> &wrap)
 {
-    QList<HtmlElement> elements;
-    if (!m_data)
-        return elements;
     const QByteArray name = tag.toLower().toUtf8();
     const GumboTag gumboTag = gumbo_tag_enum(name.constData());
     QList<const GumboNode *> nodes;
-    collect(m_data->output->root, gumboTag, name, nodes);
+    collect(root, gumboTag, name, nodes);
+    QList<HtmlElement> elements;
     elements.reserve(nodes.size());
     for (const GumboNode *n : nodes)
-        elements.append(HtmlElement(m_data, n));
+        if (includeRoot || n != root)
+            elements.append(wrap(n));
     return elements;
+}
+} // namespace
+
+QList<HtmlElement> HtmlDocument::getElementsByTagName(const QString &tag) const
+{
+    if (!m_data)
+        return {};
+    return elementsBelow(m_data->output->root, true, tag, [this](const GumboNode *n) { return HtmlElement(m_data, n); });
+}
+
+QList<HtmlElement> HtmlElement::getElementsByTagName(const QString &tag) const
+{
+    return elementsBelow(m_node, false, tag, [this](const GumboNode *n) { return HtmlElement(m_doc, n); });
 }
 
 QString decodePageBytes(const QByteArray &bytes, const QByteArray &contentType)

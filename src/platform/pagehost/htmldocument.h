@@ -29,6 +29,9 @@ public:
     QString href() const;
     // Any attribute's raw value; a null string when absent.
     QString attribute(const char *name) const;
+    // Every element with that tag name (lower case) inside this one, in
+    // document order.
+    QList<HtmlElement> getElementsByTagName(const QString &tag) const;
 
 private:
     friend class HtmlDocument;

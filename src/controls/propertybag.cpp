@@ -137,9 +137,27 @@ bool PropertyValue::operator==(const PropertyValue &o) const { return m_v == o.m
 
 // ---- PropertyBag ----------------------------------------------------------
 
+// A few keys are found faster by looking at each than through an index.
+constexpr qsizetype kIndexedFrom = 16;
+
 qsizetype PropertyBag::indexOf(QStringView key) const
 {
-    return m_index.value(folded(key), -1);
+    if (!m_index.isEmpty())
+        return m_index.value(folded(key), -1);
+    for (qsizetype i = 0; i < m_entries.size(); ++i)
+        if (QStringView(m_entries[i].key).compare(key, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+void PropertyBag::reindex()
+{
+    m_index.clear();
+    if (m_entries.size() < kIndexedFrom)
+        return;
+    m_index.reserve(m_entries.size());
+    for (qsizetype i = 0; i < m_entries.size(); ++i)
+        m_index.insert(folded(m_entries[i].key), i);
 }
 
 const PropertyValue *PropertyBag::find(QStringView key) const
@@ -154,8 +172,11 @@ void PropertyBag::write(const QString &key, const PropertyValue &value)
     if (i >= 0) {
         m_entries[i].value = value;
     } else {
-        m_index.insert(folded(key), m_entries.size());
         m_entries.append(Entry{key, value});
+        if (!m_index.isEmpty())
+            m_index.insert(folded(key), m_entries.size() - 1);
+        else if (m_entries.size() >= kIndexedFrom)
+            reindex();
     }
 }
 
@@ -165,10 +186,8 @@ void PropertyBag::remove(QStringView key)
     if (i < 0)
         return;
     m_entries.removeAt(i);
-    m_index.remove(folded(key));
-    for (auto it = m_index.begin(); it != m_index.end(); ++it)
-        if (it.value() > i)
-            --it.value();
+    if (!m_index.isEmpty())
+        reindex();
 }
 
 QStringList PropertyBag::keys() const

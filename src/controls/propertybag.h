@@ -136,10 +136,11 @@ private:
         bool operator==(const Entry &) const = default;
     };
     qsizetype indexOf(QStringView key) const;
+    void reindex();
     void writeOrOmit(const QString &key, const PropertyValue &v, bool omit);
     QList<Entry> m_entries;
-    // Case-folded key -> place in m_entries, so that a section of many keys
-    // is read in linear time.
+    // Case-folded key -> place in m_entries once there are many keys, so that
+    // a section of many keys is read in linear time.
     QHash<QString, qsizetype> m_index;
 };
 

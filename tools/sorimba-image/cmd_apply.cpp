@@ -12,13 +12,18 @@
 //                                    square as wide as the image's diagonal
 //   render=WxH:OPACITY:GRAY          drawn at (0, 0) with its own size onto an opaque
 //                                    white W x H surface (GRAY -1: none)
-// An operation that fails ends with status 1 and its name on standard error.
+// An operation that fails ends with status 1 and its name on standard error;
+// one whose result would have more pixels than the tool's limit is refused
+// before it runs, also with status 1. A malformed operation (a size that is
+// not positive among them) ends with status 2 and says which and why.
 #include "tool.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace tool {
 
@@ -57,17 +62,31 @@ OpResult replaceWith(imaging::c32bppDIB &dib, std::int32_t w, std::int32_t h, bo
     return OpResult::Done;
 }
 
-OpResult applyOne(imaging::c32bppDIB &dib, const QString &op)
+// `why` is set for a failure or a malformed operation that can be told more
+// precisely than by its name.
+OpResult applyOne(imaging::c32bppDIB &dib, const QString &op, QString &why)
 {
     const qsizetype eq = op.indexOf(QLatin1Char('='));
     const QString name = eq < 0 ? op : op.left(eq);
     const QString arg = eq < 0 ? QString() : op.mid(eq + 1);
     auto done = [](bool ok) { return ok ? OpResult::Done : OpResult::Failed; };
+    // A size the result is to have: positive, and within the pixel limit.
+    auto badSize = [&](std::int64_t w, std::int64_t h) -> std::optional<OpResult> {
+        if (w <= 0 || h <= 0) {
+            why = QStringLiteral("apply: %1: sizes must be positive").arg(op);
+            return OpResult::BadSyntax;
+        }
+        if (!pixelsAllowed(w, h, op, why))
+            return OpResult::Failed;
+        return std::nullopt;
+    };
     bool ok = false;
     if (name == QLatin1String("resize") || name == QLatin1String("resize-nearest")) {
         std::int32_t w, h;
         if (!parseSize(arg, w, h))
             return OpResult::BadSyntax;
+        if (const auto refused = badSize(w, h))
+            return *refused;
         // The engine's own resampler scales: the alpha-blend call is switched off.
         dib.setAlphaBlendFriendly(false);
         dib.setHighQualityInterpolation(name == QLatin1String("resize"));
@@ -100,6 +119,10 @@ OpResult applyOne(imaging::c32bppDIB &dib, const QString &op)
         const int depth = parts.size() == 2 ? parts[0].toInt(&ok) : 0;
         if (!ok || !parseColour(parts[1], colour))
             return OpResult::BadSyntax;
+        // The shadow is as large as the image and its blur on every side.
+        const std::int64_t blur = std::clamp(depth, 0, 10);
+        if (const auto refused = badSize(dib.Width() + 2 * blur, dib.Height() + 2 * blur))
+            return *refused;
         const std::unique_ptr<imaging::c32bppDIB> shadow = dib.CreateDropShadow(depth, colour);
         if (!shadow)
             return OpResult::Failed;
@@ -113,6 +136,8 @@ OpResult applyOne(imaging::c32bppDIB &dib, const QString &op)
         dib.setHighQualityInterpolation(name == QLatin1String("rotate"));
         const double diagonal = std::sqrt(double(dib.Width()) * dib.Width() + double(dib.Height()) * dib.Height());
         const std::int32_t d = std::int32_t(std::llrint(diagonal));
+        if (const auto refused = badSize(d, d))
+            return *refused;
         return replaceWith(dib, d, d, false, [&](imaging::c32bppDIB &target, gdi::HDC dc) {
             return dib.RotateAtCenterPoint(dc, angle, d / 2, d / 2, 0, 0, 0, 0, 0, 0, 100, &target);
         });
@@ -126,6 +151,8 @@ OpResult applyOne(imaging::c32bppDIB &dib, const QString &op)
         const int opacity = parts[1].toInt(&okOpacity), grayFormula = parts[2].toInt(&okGray);
         if (!okOpacity || !okGray)
             return OpResult::BadSyntax;
+        if (const auto refused = badSize(w, h))
+            return *refused;
         // Through the engine's own pipeline, into the white surface's memory.
         dib.setAlphaBlendFriendly(false);
         return replaceWith(dib, w, h, true, [&](imaging::c32bppDIB &target, gdi::HDC dc) {
@@ -148,22 +175,31 @@ int apply(const QStringList &args)
             return usage();
         (flag == QLatin1String("--raw") ? rawOut : bmpOut) = args[i + 1];
     }
+    if (isStandardOutput(rawOut) && isStandardOutput(bmpOut))
+        return usageError(QStringLiteral("apply: --raw and --bmp cannot both write to standard output"));
     imaging::c32bppDIB dib;
     QString reason;
     if (!loadImage(args[0], dib, reason))
         return fail(reason);
     for (const QString &op : args[1].split(QLatin1Char(','))) {
-        switch (applyOne(dib, op)) {
+        QString why;
+        switch (applyOne(dib, op, why)) {
         case OpResult::Done: break;
-        case OpResult::BadSyntax: return usage();
-        case OpResult::Failed: return fail(QStringLiteral("%1 failed").arg(op));
+        case OpResult::BadSyntax: return why.isEmpty() ? usage() : usageError(why);
+        case OpResult::Failed: return fail(why.isEmpty() ? QStringLiteral("%1 failed").arg(op) : why);
         }
     }
-    printSurface(dib);
-    if (!rawOut.isEmpty() && !writeRaw(dib, rawOut))
-        return fail(QStringLiteral("cannot write %1").arg(rawOut));
-    if (!bmpOut.isEmpty() && !dib.SaveToFile(bmpOut, false))
-        return fail(QStringLiteral("cannot write %1").arg(bmpOut));
+    if (!isStandardOutput(rawOut) && !isStandardOutput(bmpOut))
+        printSurface(dib);
+    if (!rawOut.isEmpty() && !writeOutput(rawOut, rawPixels(dib), reason))
+        return fail(reason);
+    if (!bmpOut.isEmpty()) {
+        imaging::ByteArray bmp;
+        if (!dib.SaveToStream(bmp))
+            return fail(QStringLiteral("cannot make a bitmap of the result"));
+        if (!writeOutput(bmpOut, QByteArray(reinterpret_cast<const char *>(bmp.data()), qsizetype(bmp.size())), reason))
+            return fail(reason);
+    }
     return 0;
 }
 

@@ -82,9 +82,14 @@ int encode(const QStringList &args)
         return usageError ? usage() : fail(reason);
     if (!loadImage(args[0], dib, reason, iconW, iconH))
         return fail(reason);
-    if (!dib.SaveToFile_PNG(args[1], false))
-        return fail(QStringLiteral("cannot write %1").arg(args[1]));
-    printSurface(dib);
+    imaging::ByteArray png;
+    if (!dib.SaveToStream_PNG(png))
+        return fail(QStringLiteral("cannot encode %1 as PNG").arg(args[0]));
+    const QByteArray bytes(reinterpret_cast<const char *>(png.data()), qsizetype(png.size()));
+    if (!writeOutput(args[1], bytes, reason))
+        return fail(reason);
+    if (!isStandardOutput(args[1]))
+        printSurface(dib);
     return 0;
 }
 

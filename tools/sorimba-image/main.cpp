@@ -1,5 +1,6 @@
 // sorimba-image: the image engine from the command line.
 //
+//   sorimba-image [--max-pixels N] COMMAND ...
 //   sorimba-image decode FILE [--icon WxH] [--depth N] [--raw OUT]
 //   sorimba-image info FILE
 //   sorimba-image encode FILE OUT.png [--icon WxH] [--filter N] [--text KEYWORD=TEXT]...
@@ -15,6 +16,10 @@
 // PNG with the given properties, replacing an existing OUT.png without asking,
 // and prints the same line as decode. apply runs image operations in order
 // (listed in cmd_apply.cpp) and prints the same line.
+// Outputs replace regular files only (a device, a pipe or a folder is refused);
+// "-" writes to standard output, which then carries no surface line.
+// No image may have more than 100 megapixels, decoded or made: --max-pixels N
+// or the environment's SORIMBA_IMAGE_MAX_PIXELS sets another limit.
 // Exit status: 0 done, 1 failed (reason on standard error), 2 usage.
 #include "tool.h"
 
@@ -25,7 +30,8 @@ namespace tool {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: sorimba-image decode FILE [--icon WxH] [--depth N] [--raw OUT]\n"
+    std::fprintf(stderr, "usage: sorimba-image [--max-pixels N] COMMAND ...\n"
+                         "       sorimba-image decode FILE [--icon WxH] [--depth N] [--raw OUT]\n"
                          "       sorimba-image info FILE\n"
                          "       sorimba-image encode FILE OUT.png [--icon WxH] [--filter N] [--text KEYWORD=TEXT]...\n"
                          "                            [--time YYYY-MM-DDTHH:MM:SS] [--background RRGGBB]\n"
@@ -38,6 +44,24 @@ int fail(const QString &reason)
     std::fprintf(stderr, "sorimba-image: %s\n", qPrintable(reason));
     return 1;
 }
+
+int usageError(const QString &reason)
+{
+    std::fprintf(stderr, "sorimba-image: %s\n", qPrintable(reason));
+    return 2;
+}
+
+namespace {
+
+// A pixel limit as given: a positive whole number.
+bool parseLimit(const QString &text, std::int64_t &pixels)
+{
+    bool ok = false;
+    pixels = text.toLongLong(&ok);
+    return ok && pixels > 0;
+}
+
+} // namespace
 
 } // namespace tool
 
@@ -52,7 +76,18 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const QStringList words = app.arguments().mid(1);
+    QStringList words = app.arguments().mid(1);
+    std::int64_t limit = tool::kDefaultMaxPixels;
+    const QString fromEnvironment = qEnvironmentVariable("SORIMBA_IMAGE_MAX_PIXELS");
+    if (!fromEnvironment.isEmpty() && !tool::parseLimit(fromEnvironment, limit))
+        return tool::usageError(QStringLiteral("SORIMBA_IMAGE_MAX_PIXELS=%1: a positive number of pixels is expected")
+                                    .arg(fromEnvironment));
+    if (!words.isEmpty() && words[0] == QLatin1String("--max-pixels")) {
+        if (words.size() < 2 || !tool::parseLimit(words[1], limit))
+            return tool::usageError(QStringLiteral("--max-pixels: a positive number of pixels is expected"));
+        words.remove(0, 2);
+    }
+    tool::setMaxPixels(limit);
     if (words.isEmpty())
         return tool::usage();
     const QString command = words[0];

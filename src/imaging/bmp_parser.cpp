@@ -38,8 +38,12 @@ bool cBMPparser::LoadStream(std::span<const std::uint8_t> inStream, c32bppDIB &c
         if (width < 1 || height == 0)
             return false;
         const std::int64_t rows = height < 0 ? -std::int64_t(height) : height;
-        // Refused before any decoder allocates for it.
-        if (!limits::imageFits(width, rows, 4))
+        // The fields read above are the width and height only in an info
+        // header (an older core header keeps 16-bit sizes there). A size too
+        // large is refused before any decoder allocates for it.
+        std::uint32_t headerSize = 0;
+        const bool infoHeader = v.u32(14, headerSize) && headerSize >= 40;
+        if (infoHeader && !limits::imageFits(width, rows, 4))
             return false;
         const std::int64_t need = std::int64_t(ScanlineBytes(bitCount, width)) * rows + dataOffset;
         const bool fits = ScanlineBytes(bitCount, width) > 0 && std::int64_t(bytes.size()) - need >= 0;
@@ -65,8 +69,6 @@ bool cBMPparser::LoadStream(std::span<const std::uint8_t> inStream, c32bppDIB &c
         // 24-bit uncompressed, as the surface saves an image without alpha:
         // read here too, so that any size the surface can hold (and write)
         // reads back; the platform's loader refuses large pictures.
-        std::uint32_t headerSize = 0;
-        const bool infoHeader = v.u32(14, headerSize) && headerSize >= 40;
         if (fits && infoHeader && bitCount == 24 && compression == 0 && cHost.InitializeDIB(width, std::int32_t(rows))) {
             const std::size_t srcRowBytes = std::size_t(ScanlineBytes(24, width));
             const std::size_t dstRowBytes = std::size_t(width) * 4;

@@ -185,6 +185,60 @@ TEST_F(ImageToolPixelLimit, SizesThatAreNotPositiveAreUsageErrors)
     }
 }
 
+using ImageToolMessages = ToolFixture;
+
+TEST_F(ImageToolMessages, HelpListsEveryOperation)
+{
+    for (const char *word : {"help", "--help"}) {
+        const ToolRun r = runTool({QString::fromLatin1(word)});
+        EXPECT_EQ(r.status, 0) << word;
+        EXPECT_TRUE(r.err.isEmpty()) << word;
+        for (const char *op : {"resize=WxH", "resize-nearest=WxH", "gray=F", "invert", "trim", "key=RRGGBB",
+                               "mirror=x|y|xy", "checker=N", "shadow=D:RRGGBB", "rotate=DEG", "rotate-nearest=DEG",
+                               "render=WxH:OPACITY:GRAY", "--png OUT", "--max-pixels"})
+            EXPECT_TRUE(r.out.contains(QLatin1String(op))) << word << " lacks " << op;
+    }
+    EXPECT_EQ(runTool({"help", "apply"}).status, 2);
+}
+
+TEST_F(ImageToolMessages, ValuesOutOfRangeAreRefusedAndNamed)
+{
+    const struct {
+        QStringList args;
+        QString said;
+    } cases[] = {
+        {{"apply", png, "resize=-5x5"}, "apply: resize=-5x5: sizes must be positive"},
+        {{"apply", png, "gray=99"}, "apply: gray=99: the gray formula must be 0 to 7"},
+        {{"apply", png, "gray=-1"}, "apply: gray=-1: the gray formula must be 0 to 7"},
+        {{"apply", png, "checker=0"}, "apply: checker=0: sizes must be positive"},
+        {{"apply", png, "shadow=11:000000"}, "apply: shadow=11:000000: the blur depth must be 0 to 10"},
+        {{"apply", png, "render=4x4:150:-1"}, "apply: render=4x4:150:-1: the opacity must be 1 to 100"},
+        {{"apply", png, "render=4x4:50:8"}, "apply: render=4x4:50:8: the gray formula must be -1 to 7"},
+        {{"encode", png, dir.filePath("o.png"), "--filter", "9"}, "encode: --filter 9: the filter mode must be 0 to 6"},
+    };
+    for (const auto &c : cases) {
+        const ToolRun r = runTool(c.args);
+        EXPECT_EQ(r.status, 2) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.err, "sorimba-image: " + c.said + "\n");
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("o.png")));
+    // The ends of each range are taken.
+    for (const char *ops : {"gray=0,gray=7", "shadow=10:000000", "render=4x4:100:7", "render=4x4:1:-1", "checker=1"})
+        EXPECT_EQ(runTool({"apply", png, QString::fromLatin1(ops)}).status, 0) << ops;
+    EXPECT_EQ(runTool({"encode", png, dir.filePath("o.png"), "--filter", "6"}).status, 0);
+}
+
+TEST_F(ImageToolMessages, ApplyWritesPngThroughTheEncoder)
+{
+    const QString out = dir.filePath("out.png");
+    const ToolRun r = runTool({"apply", png, "resize-nearest=3x2", "--png", out});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "size=3x2 type=10 alpha=0\n");
+    EXPECT_TRUE(readAll(out).startsWith("\x89PNG\r\n\x1a\n"));
+    EXPECT_EQ(runTool({"decode", out}).out.left(9), "size=3x2 ");
+    EXPECT_EQ(runTool({"apply", png, "invert", "--png", "-", "--raw", "-"}).status, 2);
+}
+
 // The engine saves an image without alpha as a 24-bit bitmap; one of 6000 x
 // 6000 (more than the platform's picture loader takes) must read back.
 TEST(BitmapRoundTrip, LargeBitmapsOfTheEnginesMakingReadBack)

@@ -25,6 +25,11 @@ bool setProperties(imaging::c32bppDIB &dib, const QStringList &options, bool &us
                 usageError = true;
                 return false;
             }
+            if (mode < 0 || mode > 6) {
+                usageError = true;
+                reason = QStringLiteral("encode: --filter %1: the filter mode must be 0 to 6").arg(value);
+                return false;
+            }
             ok = dib.PngPropertySet(imaging::pngFilterMode, mode);
         } else if (option == QLatin1String("--text")) {
             const qsizetype eq = value.indexOf(QChar('='));
@@ -79,7 +84,7 @@ int encode(const QStringList &args)
     // The properties are kept across the load, so a bad option is reported
     // before any work.
     if (!setProperties(dib, options, usageError, reason))
-        return usageError ? usage() : fail(reason);
+        return usageError ? (reason.isEmpty() ? usage() : tool::usageError(reason)) : fail(reason);
     if (!loadImage(args[0], dib, reason, iconW, iconH))
         return fail(reason);
     imaging::ByteArray png;

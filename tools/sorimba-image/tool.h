@@ -12,6 +12,8 @@
 namespace tool {
 
 int usage();
+// The usage with every apply operation, on standard output; status 0.
+int help();
 int fail(const QString &reason);
 // A malformed call whose fault can be named: that line, then status 2.
 int usageError(const QString &reason);

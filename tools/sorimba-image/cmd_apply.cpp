@@ -21,7 +21,6 @@
 // says which and why: values are refused rather than clamped.
 #include "tool.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -157,9 +156,12 @@ OpResult applyOne(imaging::c32bppDIB &dib, const QString &op, QString &why)
             return OpResult::BadSyntax;
         dib.setHighQualityInterpolation(name == QLatin1String("rotate"));
         const double diagonal = std::sqrt(double(dib.Width()) * dib.Width() + double(dib.Height()) * dib.Height());
-        const std::int32_t d = std::int32_t(std::llrint(diagonal));
-        if (const auto refused = badSize(d, d))
+        const std::int64_t side = std::llrint(diagonal);
+        if (const auto refused = badSize(side, side))
             return *refused;
+        if (side > INT32_MAX)
+            return OpResult::Failed;
+        const std::int32_t d = std::int32_t(side);
         return replaceWith(dib, d, d, false, [&](imaging::c32bppDIB &target, gdi::HDC dc) {
             return dib.RotateAtCenterPoint(dc, angle, d / 2, d / 2, 0, 0, 0, 0, 0, 0, 100, &target);
         });

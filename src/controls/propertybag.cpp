@@ -1,12 +1,49 @@
 #include "controls/propertybag.h"
 
 #include "controls/fonts.h"
+#include "platform/limits.h"
 
 #include <QFile>
+#include <QSet>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace controls {
+
+namespace {
+
+// A key or section name with each code point case-folded as a case-insensitive
+// comparison folds it, so that equal folded names are the names that compare
+// equal.
+QString folded(QStringView name)
+{
+    QString out;
+    out.reserve(name.size());
+    for (qsizetype i = 0; i < name.size();) {
+        char32_t c = name[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(name[i], name[i + 1]);
+            i += 2;
+        } else {
+            ++i;
+        }
+        c = QChar::toCaseFolded(c);
+        if (QChar::requiresSurrogates(c)) {
+            out += QChar(QChar::highSurrogate(c));
+            out += QChar(QChar::lowSurrogate(c));
+        } else {
+            out += QChar(char16_t(c));
+        }
+    }
+    return out;
+}
+
+} // namespace
 
 // ---- PropertyValue --------------------------------------------------------
 
@@ -100,12 +137,27 @@ bool PropertyValue::operator==(const PropertyValue &o) const { return m_v == o.m
 
 // ---- PropertyBag ----------------------------------------------------------
 
+// A few keys are found faster by looking at each than through an index.
+constexpr qsizetype kIndexedFrom = 16;
+
 qsizetype PropertyBag::indexOf(QStringView key) const
 {
+    if (!m_index.isEmpty())
+        return m_index.value(folded(key), -1);
     for (qsizetype i = 0; i < m_entries.size(); ++i)
         if (QStringView(m_entries[i].key).compare(key, Qt::CaseInsensitive) == 0)
             return i;
     return -1;
+}
+
+void PropertyBag::reindex()
+{
+    m_index.clear();
+    if (m_entries.size() < kIndexedFrom)
+        return;
+    m_index.reserve(m_entries.size());
+    for (qsizetype i = 0; i < m_entries.size(); ++i)
+        m_index.insert(folded(m_entries[i].key), i);
 }
 
 const PropertyValue *PropertyBag::find(QStringView key) const
@@ -117,17 +169,25 @@ const PropertyValue *PropertyBag::find(QStringView key) const
 void PropertyBag::write(const QString &key, const PropertyValue &value)
 {
     const qsizetype i = indexOf(key);
-    if (i >= 0)
+    if (i >= 0) {
         m_entries[i].value = value;
-    else
+    } else {
         m_entries.append(Entry{key, value});
+        if (!m_index.isEmpty())
+            m_index.insert(folded(key), m_entries.size() - 1);
+        else if (m_entries.size() >= kIndexedFrom)
+            reindex();
+    }
 }
 
 void PropertyBag::remove(QStringView key)
 {
     const qsizetype i = indexOf(key);
-    if (i >= 0)
-        m_entries.removeAt(i);
+    if (i < 0)
+        return;
+    m_entries.removeAt(i);
+    if (!m_index.isEmpty())
+        reindex();
 }
 
 QStringList PropertyBag::keys() const
@@ -234,7 +294,7 @@ namespace {
 
 // Definitions are small resources; a bound keeps a damaged file from asking
 // for unreasonable memory through a file reference.
-constexpr qint64 kMaxDefinitionBytes = 16 * 1024 * 1024;
+constexpr qint64 kMaxDefinitionBytes = limits::kMaxDefinitionBytes;
 
 QString quoted(const QString &s)
 {
@@ -470,21 +530,8 @@ private:
             }
             return r.decoded;
         }
-        if (body.startsWith(QLatin1String("file:"))) {
-            QFile f(body.sliced(5).toString());
-            if (!f.open(QIODevice::ReadOnly)) {
-                *why = QStringLiteral("cannot read %1").arg(f.fileName());
-                return std::nullopt;
-            }
-            // Read with a bound rather than trusting size(): a device or a pipe
-            // reports 0 and may never end.
-            QByteArray data = f.read(kMaxDefinitionBytes + 1);
-            if (data.size() > kMaxDefinitionBytes) {
-                *why = QStringLiteral("%1 is too large").arg(f.fileName());
-                return std::nullopt;
-            }
-            return data;
-        }
+        if (body.startsWith(QLatin1String("file:")))
+            return WindowDefinition::readFile(body.sliced(5).toString(), why);
         *why = QStringLiteral("data must start with base64: or file:");
         return std::nullopt;
     }
@@ -641,18 +688,71 @@ std::optional<WindowDefinition> WindowDefinition::parse(QStringView text, QStrin
 
 std::optional<WindowDefinition> WindowDefinition::load(const QString &path, QString *error)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("cannot read %1").arg(path);
+    const auto bytes = readFile(path, error);
+    if (!bytes)
         return std::nullopt;
-    }
-    if (f.size() > kMaxDefinitionBytes) {
+    return parse(QString::fromUtf8(*bytes), error);
+}
+
+std::optional<QByteArray> WindowDefinition::readFile(const QString &path, QString *error)
+{
+    const auto fail = [&](const QString &why) -> std::optional<QByteArray> {
         if (error)
-            *error = QStringLiteral("%1 is too large").arg(path);
+            *error = why;
         return std::nullopt;
+    };
+    const auto tooLarge = [&] {
+        return fail(QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(kMaxDefinitionBytes));
+    };
+    if (path.startsWith(QLatin1Char(':'))) {
+        // Compiled into the program, so neither a device nor endless.
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("cannot read %1").arg(path));
+        QByteArray data = f.read(kMaxDefinitionBytes + 1);
+        if (data.size() > kMaxDefinitionBytes)
+            return tooLarge();
+        return data;
     }
-    return parse(QString::fromUtf8(f.readAll()), error);
+    // Opened without waiting, so that a pipe with no writer does not block
+    // the open itself, then judged by what was opened (not by the name,
+    // which could be swapped in between).
+    int fd;
+    do {
+        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return fail(QStringLiteral("cannot read %1 (%2)").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    struct FdCloser {
+        int fd;
+        ~FdCloser() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return fail(QStringLiteral("cannot read %1 (%2)").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    if (!S_ISREG(st.st_mode))
+        return fail(QStringLiteral("%1 is not a regular file").arg(path));
+    if (st.st_size > kMaxDefinitionBytes)
+        return tooLarge();
+    // Read up to one byte past the bound: the file may have grown since.
+    QByteArray data(qsizetype(st.st_size) + 1, Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::read(fd, data.data() + done, std::size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail(QStringLiteral("cannot read %1 (%2)").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        if (n == 0)
+            break;
+        done += n;
+        if (done == data.size() && done <= kMaxDefinitionBytes)
+            data.resize(std::min<qsizetype>(kMaxDefinitionBytes + 1, data.size() * 2));
+    }
+    if (done > kMaxDefinitionBytes)
+        return tooLarge();
+    data.resize(done);
+    return data;
 }
 
 std::optional<QString> WindowDefinition::replaceSection(QStringView text, const QString &name,
@@ -665,7 +765,7 @@ std::optional<QString> WindowDefinition::replaceSection(QStringView text, const 
         return key + QStringLiteral(" = ") + formatValue(*properties.find(key));
     };
     QStringList out;
-    QStringList written;         // keys of the section already placed
+    QSet<QString> written;       // keys of the section already placed (case-folded)
     bool inside = name.isEmpty(); // keys before any header form the unnamed section
     bool found = inside;
     qsizetype lastKeyLine = -1;   // where new keys go: after the section's last key
@@ -674,11 +774,16 @@ std::optional<QString> WindowDefinition::replaceSection(QStringView text, const 
             return;
         QStringList added;
         for (const QString &key : properties.keys())
-            if (!written.contains(key, Qt::CaseInsensitive))
+            if (!written.contains(folded(key)))
                 added << keyLine(key);
+        if (added.isEmpty())
+            return;
+        // Spliced in at once: inserting line by line would move the rest of
+        // the text once per key.
         const qsizetype at = lastKeyLine >= 0 ? lastKeyLine + 1 : out.size();
-        for (qsizetype i = 0; i < added.size(); ++i)
-            out.insert(at + i, added[i]);
+        QStringList tail = out.mid(at);
+        out.resize(at);
+        out << added << tail;
     };
     for (QStringView raw : lines) {
         const QStringView line = raw.trimmed();
@@ -704,12 +809,12 @@ std::optional<QString> WindowDefinition::replaceSection(QStringView text, const 
         }
         const QString key = line.first(eq).trimmed().toString();
         const PropertyValue *now = properties.find(key);
-        if (!now || written.contains(key, Qt::CaseInsensitive))
+        if (!now || written.contains(folded(key)))
             continue; // removed, or a repeat of a key already placed
         QString why;
         const auto before = ValueReader(line.sliced(eq + 1)).read(&why);
         out << (before && *before == *now ? raw.toString() : keyLine(key));
-        written << key;
+        written.insert(folded(key));
         lastKeyLine = out.size() - 1;
     }
     flushNewKeys();
@@ -724,17 +829,17 @@ std::optional<QString> WindowDefinition::replaceSection(QStringView text, const 
 
 const PropertyBag *WindowDefinition::properties(QStringView name) const
 {
-    for (const ControlDefinition &c : m_controls)
-        if (QStringView(c.name).compare(name, Qt::CaseInsensitive) == 0)
-            return &c.properties;
-    return nullptr;
+    const qsizetype i = m_index.value(folded(name), -1);
+    return i < 0 ? nullptr : &m_controls[i].properties;
 }
 
 PropertyBag &WindowDefinition::properties(const QString &name)
 {
-    for (ControlDefinition &c : m_controls)
-        if (c.name.compare(name, Qt::CaseInsensitive) == 0)
-            return c.properties;
+    const QString key = folded(name);
+    const qsizetype i = m_index.value(key, -1);
+    if (i >= 0)
+        return m_controls[i].properties;
+    m_index.insert(key, m_controls.size());
     m_controls.append(ControlDefinition{name, {}});
     return m_controls.last().properties;
 }

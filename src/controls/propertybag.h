@@ -29,6 +29,7 @@
 
 #include <QByteArray>
 #include <QFont>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -90,7 +91,11 @@ public:
     // Stores a value; a key already present (in any case) keeps its place.
     void write(const QString &key, const PropertyValue &value);
     void remove(QStringView key);
-    void clear() { m_entries.clear(); }
+    void clear()
+    {
+        m_entries.clear();
+        m_index.clear();
+    }
     int size() const { return int(m_entries.size()); }
     bool isEmpty() const { return m_entries.isEmpty(); }
     // Keys in storing order, spelled as first written.
@@ -131,8 +136,12 @@ private:
         bool operator==(const Entry &) const = default;
     };
     qsizetype indexOf(QStringView key) const;
+    void reindex();
     void writeOrOmit(const QString &key, const PropertyValue &v, bool omit);
     QList<Entry> m_entries;
+    // Case-folded key -> place in m_entries once there are many keys, so that
+    // a section of many keys is read in linear time.
+    QHash<QString, qsizetype> m_index;
 };
 
 // The stored properties of one control of a window.
@@ -149,6 +158,11 @@ public:
     static std::optional<WindowDefinition> parse(QStringView text, QString *error = nullptr);
     // Reads and parses a UTF-8 file or Qt resource (":/...").
     static std::optional<WindowDefinition> load(const QString &path, QString *error = nullptr);
+    // The bytes of a definition or of a file one refers to: a Qt resource
+    // (":/..."), or a regular file (never a device or a pipe, which could
+    // block or never end) of at most limits::kMaxDefinitionBytes. Nothing,
+    // and the reason, otherwise.
+    static std::optional<QByteArray> readFile(const QString &path, QString *error = nullptr);
 
     const QList<ControlDefinition> &controls() const { return m_controls; }
     // The properties of the named control (case-insensitive), or null.
@@ -170,6 +184,7 @@ public:
 
 private:
     QList<ControlDefinition> m_controls;
+    QHash<QString, qsizetype> m_index; // case-folded name -> place in m_controls
 };
 
 } // namespace controls

@@ -5,6 +5,7 @@
 #include "imaging/byte_view.h"
 #include "imaging/make_opaque.h"
 #include "imaging/parsers.h"
+#include "platform/limits.h"
 
 #include <cstring>
 
@@ -37,6 +38,13 @@ bool cBMPparser::LoadStream(std::span<const std::uint8_t> inStream, c32bppDIB &c
         if (width < 1 || height == 0)
             return false;
         const std::int64_t rows = height < 0 ? -std::int64_t(height) : height;
+        // The fields read above are the width and height only in an info
+        // header (an older core header keeps 16-bit sizes there). A size too
+        // large is refused before any decoder allocates for it.
+        std::uint32_t headerSize = 0;
+        const bool infoHeader = v.u32(14, headerSize) && headerSize >= 40;
+        if (infoHeader && !limits::imageFits(width, rows, 4))
+            return false;
         const std::int64_t need = std::int64_t(ScanlineBytes(bitCount, width)) * rows + dataOffset;
         const bool fits = ScanlineBytes(bitCount, width) > 0 && std::int64_t(bytes.size()) - need >= 0;
         if (fits && bitCount == 32 && compression == 0 && cHost.InitializeDIB(width, std::int32_t(rows))) {
@@ -56,6 +64,30 @@ bool cBMPparser::LoadStream(std::span<const std::uint8_t> inStream, c32bppDIB &c
             ClassifyAlphaChannel(dst, std::size_t(width) * std::size_t(rows), true, hasAlpha, type);
             cHost.setAlpha(hasAlpha);
             cHost.setImageType(type);
+            return true;
+        }
+        // 24-bit uncompressed, as the surface saves an image without alpha:
+        // read here too, so that any size the surface can hold (and write)
+        // reads back; the platform's loader refuses large pictures.
+        if (fits && infoHeader && bitCount == 24 && compression == 0 && cHost.InitializeDIB(width, std::int32_t(rows))) {
+            const std::size_t srcRowBytes = std::size_t(ScanlineBytes(24, width));
+            const std::size_t dstRowBytes = std::size_t(width) * 4;
+            const std::uint8_t *src = bytes.data() + dataOffset;
+            std::uint8_t *dst = cHost.BitsPointer();
+            for (std::int64_t r = 0; r < rows; ++r) {
+                // Top-down rows are turned: the surface keeps its rows bottom-up.
+                const std::int64_t to = height > 0 ? r : rows - 1 - r;
+                const std::uint8_t *s = src + std::size_t(r) * srcRowBytes;
+                std::uint8_t *d = dst + std::size_t(to) * dstRowBytes;
+                for (std::int32_t x = 0; x < width; ++x, s += 3, d += 4) {
+                    d[0] = s[0];
+                    d[1] = s[1];
+                    d[2] = s[2];
+                    d[3] = 255;
+                }
+            }
+            cHost.setAlpha(false);
+            cHost.setImageType(Bitmap);
             return true;
         }
     }

@@ -2,6 +2,7 @@
 // The program's limits, in one place: how large an image may be, how far a
 // request may be redirected and how large a page may grow, and the one name
 // every request gives of the program.
+#include <atomic>
 #include <cstdint>
 
 namespace limits {
@@ -16,11 +17,21 @@ constexpr bool productFits(std::int64_t count, std::int64_t size, std::int64_t l
     return count <= 0 || (size >= 0 && size <= limit / count);
 }
 
-// Whether a width x height image of bytesPerPixel fits kMaxImageBytes.
-constexpr bool imageFits(std::int64_t width, std::int64_t height, std::int64_t bytesPerPixel)
+// The most pixels one image may have. The program leaves it at the largest
+// value (only kMaxImageBytes holds); the image tool lowers it for its run, so
+// that a small file claiming a huge size is refused before any allocation.
+inline std::atomic<std::int64_t> maxImagePixels{INT64_MAX};
+
+// Whether a width x height image of bytesPerPixel fits kMaxImageBytes and
+// maxImagePixels.
+inline bool imageFits(std::int64_t width, std::int64_t height, std::int64_t bytesPerPixel)
 {
-    return width >= 0 && height >= 0 && productFits(height, width * bytesPerPixel, kMaxImageBytes);
+    return width >= 0 && height >= 0 && productFits(height, width * bytesPerPixel, kMaxImageBytes) &&
+           productFits(height, width, maxImagePixels.load(std::memory_order_relaxed));
 }
+
+// A window definition, or a file one refers to, larger than this is refused.
+inline constexpr std::int64_t kMaxDefinitionBytes = 16 * 1024 * 1024;
 
 // Redirects followed before a request fails.
 inline constexpr int kMaxRedirects = 8;

@@ -12,7 +12,8 @@ namespace skineditor {
 
 class DefinitionDocument {
 public:
-    // Reads and parses the file; nothing (and the reason) when it cannot.
+    // Reads and parses the file (a regular file within the definitions' size
+    // limit); nothing (and the reason) when it cannot.
     static std::optional<DefinitionDocument> open(const QString &path, QString *error = nullptr);
 
     const QString &path() const { return m_path; }
@@ -26,13 +27,16 @@ public:
     static bool isAlphaImageSection(const controls::ControlDefinition &section);
 
     // Stores the control's properties in the file: the new text is checked by
-    // reading it back, written to a temporary file and renamed over the old
-    // one, so a failure leaves the old file whole. False with the reason.
+    // reading it back, every byte outside the control's section must stay as
+    // it was (and the file as it was read), then it is written to a temporary
+    // file and renamed over the old one, so a failure leaves the old file
+    // whole. False with the reason.
     bool save(const QString &control, const controls::PropertyBag &properties, QString *error = nullptr);
 
 private:
     QString m_path;
-    QString m_text;
+    QByteArray m_bytes; // the file as read (or last written)
+    QString m_text;     // m_bytes with every byte kept (keptbytes.h)
     controls::WindowDefinition m_definition;
 };
 

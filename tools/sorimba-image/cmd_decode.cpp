@@ -35,9 +35,10 @@ int decode(const QStringList &args)
     QString reason;
     if (!loadImage(file, dib, reason, iconW, iconH, depth))
         return fail(reason);
-    printSurface(dib);
-    if (!rawOut.isEmpty() && !writeRaw(dib, rawOut))
-        return fail(QStringLiteral("cannot write %1").arg(rawOut));
+    if (!isStandardOutput(rawOut))
+        printSurface(dib);
+    if (!rawOut.isEmpty() && !writeOutput(rawOut, rawPixels(dib), reason))
+        return fail(reason);
     return 0;
 }
 
@@ -46,10 +47,10 @@ int info(const QStringList &args)
     if (args.size() != 1)
         return usage();
     const QString file = args[0];
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot open %1").arg(file));
-    const QByteArray data = in.read(qint64(INT32_MAX));
+    QByteArray data;
+    QString reason;
+    if (!readInput(file, data, reason))
+        return fail(reason);
     imaging::ByteArray bytes(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t *>(data.constData()),
                                                            std::size_t(data.size())));
     imaging::cICOparser ico;

@@ -25,6 +25,11 @@ bool setProperties(imaging::c32bppDIB &dib, const QStringList &options, bool &us
                 usageError = true;
                 return false;
             }
+            if (mode < 0 || mode > 6) {
+                usageError = true;
+                reason = QStringLiteral("encode: --filter %1: the filter mode must be 0 to 6").arg(value);
+                return false;
+            }
             ok = dib.PngPropertySet(imaging::pngFilterMode, mode);
         } else if (option == QLatin1String("--text")) {
             const qsizetype eq = value.indexOf(QChar('='));
@@ -79,12 +84,17 @@ int encode(const QStringList &args)
     // The properties are kept across the load, so a bad option is reported
     // before any work.
     if (!setProperties(dib, options, usageError, reason))
-        return usageError ? usage() : fail(reason);
+        return usageError ? (reason.isEmpty() ? usage() : tool::usageError(reason)) : fail(reason);
     if (!loadImage(args[0], dib, reason, iconW, iconH))
         return fail(reason);
-    if (!dib.SaveToFile_PNG(args[1], false))
-        return fail(QStringLiteral("cannot write %1").arg(args[1]));
-    printSurface(dib);
+    imaging::ByteArray png;
+    if (!dib.SaveToStream_PNG(png))
+        return fail(QStringLiteral("cannot encode %1 as PNG").arg(args[0]));
+    const QByteArray bytes(reinterpret_cast<const char *>(png.data()), qsizetype(png.size()));
+    if (!writeOutput(args[1], bytes, reason))
+        return fail(reason);
+    if (!isStandardOutput(args[1]))
+        printSurface(dib);
     return 0;
 }
 

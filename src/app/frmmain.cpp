@@ -24,7 +24,12 @@ QString listStyle(const QString &picture)
                "QTreeWidget { border: 1px solid #3a3a3a; color: #f0f0f0; font-family: Gulim; font-size: 9pt;"
                " background-color: #1b1b1f; background-image: url(%1); background-attachment: fixed;"
                " background-repeat: no-repeat; selection-background-color: #5a5a64; }"
+               // The keyboard's place must show on the dark list: a yellow
+               // frame around the list that has the focus and around its
+               // current row.
+               "QTreeWidget:focus { border: 1px solid #ffd200; }"
                "QTreeWidget::item { height: 17px; }"
+               "QTreeWidget::item:focus { border: 1px solid #ffd200; }"
                "QHeaderView::section { color: #e8e8e8; font-family: Gulim; font-size: 9pt; padding: 1px 4px;"
                " border: 0; border-right: 1px solid #505050; border-bottom: 1px solid #505050;"
                " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4a4a4a, stop:0.5 #2a2a2a, stop:1 #111111); }")
@@ -112,6 +117,14 @@ void frmMain::buildControls()
 
     buildErrorPanel();
     buildWorkPanel();
+
+    // Tab follows the screen: the keyword row, the results with their page
+    // buttons, then the chart.
+    setTabOrder(txtKeyword, cmdSearch);
+    setTabOrder(cmdSearch, lstResult);
+    setTabOrder(lstResult, cmdPrev);
+    setTabOrder(cmdPrev, cmdNext);
+    setTabOrder(cmdNext, lstTop);
 
     connect(CandyButton1, &SkinButton::Click, picError, &QWidget::hide);
     lstTop->installEventFilter(this);

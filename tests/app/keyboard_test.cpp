@@ -2,12 +2,16 @@
 // application delivers them (to the focused control, passed up when ignored).
 #include "app/application.h"
 #include "app/frmmain.h"
+#include "controls/contrast.h"
 #include "download/frmdownload.h"
 #include "platform/dialogs.h"
 #include "support/sim_fixture.h"
 
+#include <QDir>
 #include <QKeyEvent>
 #include <QTimer>
+
+#include <algorithm>
 
 using namespace testsupport;
 
@@ -78,10 +82,41 @@ TEST_F(KeyboardTest, TabReachesEveryButton)
         reached.append(QApplication::focusWidget());
         key(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    for (QWidget *button : {static_cast<QWidget *>(w.cmdSearch), static_cast<QWidget *>(w.cmdPrev),
-                            static_cast<QWidget *>(w.cmdNext), static_cast<QWidget *>(w.lstTop),
-                            static_cast<QWidget *>(w.lstResult)})
-        EXPECT_TRUE(reached.contains(button)) << button->objectName().toStdString();
+    // In the order of the screen: the keyword row, the results and their page
+    // buttons, the chart.
+    const QList<QWidget *> expected{w.txtKeyword, w.cmdSearch, w.lstResult, w.cmdPrev, w.cmdNext, w.lstTop};
+    EXPECT_EQ(reached, expected);
+}
+
+// The list that has the keyboard shows it on the dark skin: its frame and its
+// current row are drawn in a colour that stands out (3:1) from the list.
+TEST_F(KeyboardTest, TheFocusedListShowsWhereTheKeyboardIs)
+{
+    w.show();
+    for (QTreeWidget *list : {w.lstResult, w.lstTop}) {
+        SCOPED_TRACE(list->objectName().toStdString());
+        if (list->topLevelItemCount() == 0)
+            list->addTopLevelItem(new QTreeWidgetItem(QStringList{QStringLiteral("한 줄")}));
+        list->setCurrentItem(list->topLevelItem(0));
+        w.txtKeyword->setFocus();
+        const QImage unfocused = list->grab().toImage();
+        list->setFocus();
+        ASSERT_TRUE(list->hasFocus());
+        const QImage focused = list->grab().toImage();
+        QDir().mkpath(QStringLiteral(SORIMBA_BINARY_DIR "/screens"));
+        focused.save(QStringLiteral(SORIMBA_BINARY_DIR "/screens/focus-%1.png").arg(list == w.lstResult ? "results" : "chart"));
+        // The pixels the focus changed, and how far they stand out.
+        int changed = 0;
+        double best = 1;
+        for (int y = 0; y < focused.height(); ++y)
+            for (int x = 0; x < focused.width(); ++x)
+                if (focused.pixel(x, y) != unfocused.pixel(x, y)) {
+                    ++changed;
+                    best = std::max(best, controls::contrastRatio(focused.pixelColor(x, y), unfocused.pixelColor(x, y)));
+                }
+        EXPECT_GT(changed, 2 * (focused.width() + focused.height())) << "a frame, not a dot";
+        EXPECT_GE(best, 3.0);
+    }
 }
 
 TEST_F(KeyboardTest, EscapeClosesTheDownloadWindowUnlessADownloadRuns)

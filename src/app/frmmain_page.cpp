@@ -125,6 +125,7 @@ void frmMain::showPageSongs(const sources::PageSongsResult &result)
         rows.append(row);
     }
     lstResult->addTopLevelItems(rows);
+    lstResult->scrollToTop();
     // No result page is on show: the page digits go blank.
     imgA->setPixmap(QPixmap());
     imgB->setPixmap(QPixmap());

@@ -179,6 +179,8 @@ void frmMain::showResultRows(const QList<sources::SearchRow> &rows)
         item->setFlags(Qt::NoItemFlags);
         lstResult->addTopLevelItem(item);
     }
+    // A new page is read from its top, not where the last one was left.
+    lstResult->scrollToTop();
 }
 
 } // namespace app

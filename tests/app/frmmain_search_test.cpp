@@ -6,6 +6,7 @@
 #include "sources/search.h"
 #include "support/sim_fixture.h"
 
+#include <QScrollBar>
 #include <QTimer>
 
 using namespace testsupport;
@@ -183,6 +184,21 @@ TEST_F(SearchTest, PageButtonsAndDigits)
     const auto count = searchRequests().size();
     w.cmdNext_Click(); // nothing past 99
     EXPECT_EQ(searchRequests().size(), count);
+}
+
+// A new result page is read from its top, wherever the last one was left.
+TEST_F(SearchTest, ANewPageShowsFromItsFirstRow)
+{
+    w.show();
+    w.txtKeyword->setText("abc");
+    w.cmdNext_Click();
+    QScrollBar *bar = w.lstResult->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0) << "ten rows are more than the list shows";
+    w.lstResult->scrollToBottom();
+    ASSERT_GT(bar->value(), 0);
+    w.cmdNext_Click();
+    EXPECT_EQ(w.SearchPage, 2);
+    EXPECT_EQ(bar->value(), 0);
 }
 
 TEST_F(SearchTest, ChartDoubleClickSearchesArtistThenTitle)

@@ -232,6 +232,11 @@ std::optional<HtmlDocument> HtmlDocument::parse(const QString &html, const QUrl 
     return doc;
 }
 
+const GumboNode *HtmlDocument::root() const
+{
+    return m_data ? m_data->output->root : nullptr;
+}
+
 QUrl HtmlDocument::url() const
 {
     return m_data ? m_data->baseUrl : QUrl();

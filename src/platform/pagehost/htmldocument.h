@@ -14,6 +14,9 @@ struct GumboInternalNode;
 namespace platform {
 
 class HtmlDocumentData;
+class HtmlDocument;
+struct ShapedPage;
+ShapedPage shapePage(const HtmlDocument &document, QDeadlineTimer deadline); // pageshaper.h
 
 class HtmlElement {
 public:
@@ -53,6 +56,9 @@ public:
     QList<HtmlElement> getElementsByTagName(const QString &tag) const;
 
 private:
+    friend ShapedPage shapePage(const HtmlDocument &, QDeadlineTimer);
+    // The tree's root node; null for an empty document.
+    const GumboInternalNode *root() const;
     std::shared_ptr<const HtmlDocumentData> m_data;
 };
 

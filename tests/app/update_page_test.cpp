@@ -55,11 +55,11 @@ TEST_F(UpdatePageTest, HostileMakerPagesNeitherCrashNorFreezeTheWindow)
         {"quick,tables100", "표 안의 글"},
         {"quick,tables300", "페이지를 불러오지 못했습니다 (페이지가 512단계 넘게 겹쳐 있음)"},
         {"quick,tables3000", "페이지를 불러오지 못했습니다 (페이지가 512단계 넘게 겹쳐 있음)"},
-        {"quick,word20", "wwwwwwww"},
-        {"quick,word1024", "페이지를 불러오지 못했습니다 (글이 30000자를 넘음)"},
-        {"quick,runs20000", "xyxyxyxy"},
+        {"quick,word16", "wwwwwwww"},
+        {"quick,word1024", "페이지를 불러오지 못했습니다 (글이 20000자를 넘음)"},
+        {"quick,runs16000", "xyxyxyxy"},
         {"quick,text16", "업데이트 내용을 알려 드립니다."},
-        {"quick,text64", "페이지를 불러오지 못했습니다 (글이 30000자를 넘음)"},
+        {"quick,text64", "페이지를 불러오지 못했습니다 (글이 20000자를 넘음)"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.variants);

@@ -24,7 +24,8 @@ public:
     // The whole class attribute, empty when absent.
     QString className() const;
     // The visible text: white space collapsed to single blanks, trimmed;
-    // script and style contents are not text.
+    // script and style contents are not text. At most
+    // limits::kMaxElementTextChars characters (the rest is cut).
     QString outerText() const;
     // The inline click handler's source; a null string when there is none.
     QString onclick() const;

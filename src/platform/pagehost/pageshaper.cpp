@@ -2,6 +2,7 @@
 
 #include "platform/limits.h"
 
+#include <QColor>
 #include <QRegularExpression>
 #include <gumbo.h>
 #include <vector>
@@ -108,12 +109,16 @@ QString linkTarget(const GumboNode *node)
     return h;
 }
 
+// A colour the view knows: a name or #rgb / #rrggbb ("ff0000" as old pages
+// write it is read with its '#').
 QString colourOf(const GumboNode *node)
 {
-    static const QRegularExpression colour(QStringLiteral("^#?[0-9A-Fa-f]{3,6}$|^[A-Za-z]{1,20}$"));
+    static const QRegularExpression bareHex(QStringLiteral("^[0-9A-Fa-f]{6}$"));
     const char *value = attributeOf(node, "color");
-    const QString c = value ? QString::fromUtf8(value).trimmed() : QString();
-    return colour.match(c).hasMatch() ? c : QString();
+    QString c = value ? QString::fromUtf8(value).trimmed() : QString();
+    if (bareHex.match(c).hasMatch())
+        c.prepend('#');
+    return c.size() <= 20 && QColor::isValidColorName(c) ? c : QString();
 }
 
 bool isElement(const GumboNode *node, GumboTag tag)

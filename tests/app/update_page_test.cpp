@@ -1,11 +1,13 @@
 // The update window against hostile maker pages served by the simulator: the
 // program neither crashes nor stops answering, shows what passes the page
 // bounds, tells why a page that does not pass is not shown, and lets the
-// window close at once afterwards.
+// window close at once afterwards. What each page looks like goes to
+// screens/update-window-VARIANT.png in the build folder.
 #include "app/application.h"
 #include "app/frmupdate.h"
 #include "support/sim_fixture.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
@@ -77,6 +79,9 @@ TEST_F(UpdatePageTest, HostileMakerPagesNeitherCrashNorFreezeTheWindow)
         EXPECT_TRUE(waitUntil([&] { return answered; }, 1000));
         EXPECT_LT(heartbeat.longestGapMs(), 1000) << "the window did not answer for so long";
 
+        const QString screens = QStringLiteral(SORIMBA_BINARY_DIR "/screens");
+        QDir().mkpath(screens);
+        window->grab().save(screens + "/update-window-" + QString::fromLatin1(c.variants).section(',', 1) + ".png");
         const QString shown = window->W->toPlainText().remove(QChar(0x200B));
         EXPECT_TRUE(shown.contains(QString::fromUtf8(c.shows))) << shown.left(300).toStdString();
         if (!window->W->host()->failed()) {

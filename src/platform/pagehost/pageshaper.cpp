@@ -283,7 +283,7 @@ private:
             break;
         case Kind::Block:
             if (!open(frame, QLatin1String(shape.tag ? shape.tag : gumbo_normalized_tagname(node->v.element.tag))))
-                frame.separate = true;
+                startLine(frame);
             frame.block = true;
             blockEdge();
             break;
@@ -311,7 +311,7 @@ private:
             }
             // Shown as text: its rows become lines.
             if (!open(frame, QStringLiteral("div")))
-                frame.separate = true;
+                startLine(frame);
             frame.block = true;
             blockEdge();
             break;
@@ -344,7 +344,7 @@ private:
             --m_open;
         if (frame.shownTable)
             --m_tableDepth;
-        if (frame.breakAfter)
+        if (frame.breakAfter && !m_atLineStart)
             lineBreak();
         if (frame.separate)
             space();
@@ -414,18 +414,29 @@ private:
 
     void lineBreak()
     {
-        if (takeTag())
+        if (takeTag()) {
             m_out += QLatin1String("<br>");
-        else
+            m_atLineStart = true;
+        } else
             space();
         m_wordRun = 0;
     }
 
-    // Where a block starts or ends a word does too.
+    // A block that cannot be one (too deep, or past the tag budget) still
+    // starts and ends its own line.
+    void startLine(Frame &frame)
+    {
+        if (!m_atLineStart)
+            lineBreak();
+        frame.breakAfter = true;
+    }
+
+    // Where a block starts or ends, a word and a line do too.
     void blockEdge()
     {
         m_wordRun = 0;
         m_lastSpace = true;
+        m_atLineStart = true;
     }
 
     void space()
@@ -470,6 +481,7 @@ private:
             default: m_out += c; break;
             }
             m_lastSpace = false;
+            m_atLineStart = false;
             ++m_wordRun;
             count(1);
         }
@@ -486,6 +498,7 @@ private:
     int m_textChars = 0;
     int m_wordRun = 0;
     bool m_lastSpace = true;
+    bool m_atLineStart = true;
 };
 
 } // namespace

@@ -10,15 +10,42 @@
 namespace download {
 
 namespace {
+
 constexpr qsizetype kMaxNameBytes = 255;
+
+// Characters that reorder the text around them: a name holding one can show
+// "mp3.exe" as "exe.mp3".
+bool isBidiControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 0x202A && u <= 0x202E) || (u >= 0x2066 && u <= 0x2069) || u == 0x200E || u == 0x200F || u == 0x061C;
 }
+
+bool isUnsafe(QChar c)
+{
+    return c == '/' || c == '\\' || c.category() == QChar::Other_Control || c == QChar(0x7F) || c.isNull()
+           || isBidiControl(c);
+}
+
+// Drops whole characters from the end of text until it fits `bytes` in UTF-8.
+QString fitBytes(QString text, qsizetype bytes)
+{
+    while (!text.isEmpty() && text.toUtf8().size() > bytes) {
+        text.chop(1);
+        if (!text.isEmpty() && text.back().isHighSurrogate())
+            text.chop(1);
+    }
+    return text;
+}
+
+} // namespace
 
 QString safeFileName(const QString &name)
 {
     QString safe;
     safe.reserve(name.size());
     for (const QChar c : name) {
-        if (c == '/' || c == '\\' || c.category() == QChar::Other_Control || c == QChar(0x7F) || c.isNull())
+        if (isUnsafe(c))
             safe += '_';
         else if (c.isSurrogate() && !c.isHighSurrogate() && !c.isLowSurrogate())
             safe += '_';
@@ -30,18 +57,20 @@ QString safeFileName(const QString &name)
     safe = safe.trimmed();
     if (safe.isEmpty() || safe == QLatin1String("."))
         safe = QStringLiteral("download");
+    // A leading dot would hide the file from the user's folder view.
+    if (safe.startsWith('.'))
+        safe.prepend('_');
     if (safe.toUtf8().size() <= kMaxNameBytes)
         return safe;
-    // Too long: keep the extension, shorten the stem a character at a time.
+    // Too long: the stem is shortened and the extension kept whole, as long as
+    // one character of the stem is left beside it.
     const qsizetype dot = safe.lastIndexOf('.');
-    QString extension = dot > 0 && safe.size() - dot <= 16 ? safe.mid(dot) : QString();
-    QString stem = safe.left(safe.size() - extension.size());
-    while (!stem.isEmpty() && (stem + extension).toUtf8().size() > kMaxNameBytes) {
-        stem.chop(1);
-        if (!stem.isEmpty() && stem.back().isHighSurrogate())
-            stem.chop(1);
-    }
-    return stem + extension;
+    const QString extension = dot > 0 ? safe.mid(dot) : QString();
+    const QString stem = safe.left(safe.size() - extension.size());
+    const qsizetype stemBytes = kMaxNameBytes - extension.toUtf8().size();
+    if (extension.isEmpty() || stemBytes < QString(stem.front()).toUtf8().size())
+        return fitBytes(safe, kMaxNameBytes);
+    return fitBytes(stem, stemBytes) + extension;
 }
 
 namespace {

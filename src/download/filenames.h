@@ -4,8 +4,9 @@
 
 namespace download {
 
-// No path separators, no "..", no control characters, not empty, at most 255
-// bytes in UTF-8 (shortened before the extension, never inside a character).
+// No path separators, no "..", no control or bidirectional control characters,
+// not empty, no leading dot (not hidden), at most 255 bytes in UTF-8 (the stem
+// shortened and the extension kept, never cut inside a character).
 QString safeFileName(const QString &name);
 
 // The name shown for the last path segment of an address: %-escapes whose

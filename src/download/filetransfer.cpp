@@ -1,11 +1,12 @@
 #include "download/filetransfer.h"
 
+#include "download/targetfile.h"
 #include "platform/doevents.h"
 #include "platform/transfer/waitforhead.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <cstring>
 
 namespace download {
 
@@ -33,12 +34,36 @@ qint64 announcedFileLength(const platform::TransferControl *ine)
     return ok && size >= 0 ? size : -1;
 }
 
-QString writeFailureText(const QFileDevice &file, const QString &folder)
+QString writeFailureText(const TargetFile &file, const QString &folder)
 {
-    if (file.error() == QFileDevice::PermissionsError || !QFileInfo(folder).isWritable()
-        || file.errorString().contains(QLatin1String("ermission")))
+    if (file.permissionDenied() || !QFileInfo(folder).isWritable())
         return QStringLiteral("쓰기 권한이 없습니다.");
     return QStringLiteral("파일을 쓸 수 없습니다: ") + file.errorString();
+}
+
+QString notMusicText()
+{
+    return QStringLiteral("서버가 음악 대신 웹 페이지를 보냄");
+}
+
+bool isPageType(const QString &contentType)
+{
+    const QString type = contentType.section(';', 0, 0).trimmed().toLower();
+    return type == QLatin1String("text/html") || type == QLatin1String("application/xhtml+xml");
+}
+
+bool looksLikePage(const QByteArray &body)
+{
+    qsizetype at = body.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (at < body.size() && (body[at] == ' ' || body[at] == '\t' || body[at] == '\r' || body[at] == '\n' || body[at] == '\f'))
+        ++at;
+    // No music format starts with '<'; these are how pages start.
+    for (const char *start : {"<!doctype", "<html", "<head", "<body", "<!--"}) {
+        const qsizetype n = qsizetype(std::strlen(start));
+        if (body.size() - at >= n && body.mid(at, n).toLower() == start)
+            return true;
+    }
+    return false;
 }
 
 FileTransfer::FileTransfer(platform::TransferControl *ine, QObject *parent) : QObject(parent), m_ine(ine) {}
@@ -68,31 +93,31 @@ FileTransfer::Result FileTransfer::transfer(const QString &url, const QString &p
     // A body cut short after a good answer is found by the loop below.
     if (!answeredWithFile(m_ine))
         return {Outcome::Failed, m_ine->errorText()};
+    // A web page (an expired link's notice, a login page) is not the song,
+    // whatever its address says.
+    if (isPageType(m_ine->GetHeader(QStringLiteral("Content-Type"))))
+        return {Outcome::Failed, notMusicText()};
     const qint64 size = announcedFileLength(m_ine);
     emit sizeKnown(size);
 
     const QString folder = QFileInfo(path).absolutePath();
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    // Unbuffered: a short write (a full disk) must show at its chunk, because
-    // a buffered one only fails in commit's flush and is then renamed into
-    // place over the file it was to replace.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    TargetFile file(path);
+    if (!file.open())
         return {Outcome::Failed, writeFailureText(file, folder)};
 
     qint64 counter = 0;
     platform::PumpEvery pump(kPumpIntervalMs);
     while (size < 0 || counter < size) {
         const QByteArray chunk = m_ine->GetChunk(kChunkBytes);
-        if (!chunk.isEmpty() && file.write(chunk) != chunk.size())
-            return {Outcome::Failed, writeFailureText(file, folder)}; // QSaveFile drops the temporary file
+        if (counter == 0 && looksLikePage(chunk))
+            return {Outcome::Failed, notMusicText()}; // the temporary file goes with `file`
+        if (!chunk.isEmpty() && !file.write(chunk))
+            return {Outcome::Failed, writeFailureText(file, folder)};
         counter += kChunkBytes;
         emit progressed(counter);
         pump();
-        if (m_cancelRequested) {
-            file.cancelWriting();
+        if (m_cancelRequested)
             return {Outcome::Cancelled, {}};
-        }
         m_bytesReceived += chunk.size();
         // The body ended (whole, short or broken): nothing more will come.
         if (chunk.isEmpty() && m_ine->state() != State::Receiving)

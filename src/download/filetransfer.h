@@ -9,11 +9,11 @@
 //
 // The body is read in 2 KB chunks into a temporary file beside the target,
 // which replaces the target only when the whole body arrived: a failed or
-// cancelled download leaves nothing behind. cancel() (from a pumped event)
+// cancelled download leaves nothing behind. A web page sent in place of the
+// song (by its type or by how its body starts) fails the download. cancel() (from a pumped event)
 // ends the loop after the chunk in progress.
 #include "platform/transfer/transfercontrol.h"
 
-#include <QFileDevice>
 #include <QObject>
 #include <QString>
 
@@ -59,7 +59,13 @@ private:
 // announces the length of its error page, not of the file).
 qint64 announcedFileLength(const platform::TransferControl *ine);
 
+class TargetFile;
 // Why a file could not be written in `folder`, in Korean.
-QString writeFailureText(const QFileDevice &file, const QString &folder);
+QString writeFailureText(const TargetFile &file, const QString &folder);
+
+// Whether a response's Content-Type, or the start of its body (after an
+// optional byte order mark and white space), is a web page's.
+bool isPageType(const QString &contentType);
+bool looksLikePage(const QByteArray &body);
 
 } // namespace download

@@ -4,6 +4,7 @@
 #include "download/foldersetting.h"
 #include "download/format.h"
 #include "download/numbertext.h"
+#include "download/targetfile.h"
 #include "download/volumesetting.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
@@ -436,7 +437,9 @@ void frmDownload::CandyButton1_Click()
         return;
     }
     const QString path = joinPath(folder, safeFileName(txtFN->text()));
-    if (QFileInfo::exists(path)) {
+    // Any entry of that name counts, a link too (even one to nowhere): the
+    // download replaces the entry itself, never what a link points at.
+    if (entryExists(path)) {
         const MessageResult answer = platform::Dialogs::messageBox(
             QStringLiteral("확인"), QStringLiteral("같은 이름의 파일이 이미 있습니다.\r\n") + path + QStringLiteral("\r\n새 파일로 바꿀까요?"),
             MessageIcon::Question, MessageButtons::YesNo, MessageResult::No, this);

@@ -88,6 +88,36 @@ TEST(SafeFileName, CannotLeaveTheFolder)
     EXPECT_EQ(download::joinPath("/", "a.mp3"), "/a.mp3");
 }
 
+TEST(SafeFileName, NamesAreNeitherReorderedNorHiddenNorStrippedOfTheirExtension)
+{
+    const QString a300(300, u'a');
+    struct Case {
+        QString name;
+        QString safe;
+    } cases[] = {
+        // Bidirectional controls would show "mp3.exe" as "exe.mp3".
+        {QStringLiteral("song\u202Eexe.mp3"), QStringLiteral("song_exe.mp3")},
+        {QStringLiteral("\u202A\u202B\u202C\u202D.mp3"), QStringLiteral("____.mp3")},
+        {QStringLiteral("a\u2066b\u2067c\u2068d\u2069.mp3"), QStringLiteral("a_b_c_d_.mp3")},
+        {QStringLiteral("\u200Fx\u200E.mp3"), QStringLiteral("_x_.mp3")},
+        // A leading dot would hide the file.
+        {".hidden.mp3", "_.hidden.mp3"},
+        {"  .mp3", "_.mp3"},
+        {".", "download"},
+        // Shortened: the stem goes, the extension stays, even a long one.
+        {a300 + ".mp3", QString(251, u'a') + ".mp3"},
+        {a300 + ".extension-of-twenty", QString(235, u'a') + ".extension-of-twenty"},
+        {"b." + a300, "b." + QString(253, u'a')}, // no stem to shorten: cut at the end
+        {a300, QString(255, u'a')},
+    };
+    for (const auto &c : cases) {
+        const QString safe = download::safeFileName(c.name);
+        EXPECT_EQ(safe, c.safe) << c.name.toStdString();
+        EXPECT_LE(safe.toUtf8().size(), 255);
+        EXPECT_FALSE(safe.startsWith('.'));
+    }
+}
+
 TEST(SafeFileName, LongKoreanNameKeepsItsExtensionAndWholeCharacters)
 {
     const QString name = QString(200, QChar(0xAC00)) + ".mp3"; // 600 bytes of Hangul

@@ -4,7 +4,11 @@
 // close while it loads.
 //
 // Variants: quick (the update page at once), delayN (after N ms). The server's
-// own failures apply.
+// own failures apply. Hostile update pages, for the bounds of the page view:
+//   tablesN   N nested "<table><tr><td>" before the page's text
+//   wordN     one word of N KiB (no blank) in the page
+//   runsN     N bold and italic runs of one letter each
+//   textN     N KiB of ordinary Korean sentences
 #include "portal.h"
 
 namespace portalsim {
@@ -39,13 +43,52 @@ QString homePage()
         "<p><a href=\"/maker/update.html\">업데이트 내용</a></p>\n</body></html>\n");
 }
 
+QString repeated(const QString &piece, int times)
+{
+    QString s;
+    s.reserve(piece.size() * times);
+    for (int i = 0; i < times; ++i)
+        s += piece;
+    return s;
+}
+
+// The number after a variant's name ("tables30" -> 30); 0 when absent.
+int variantNumber(const Request &req, const char *name)
+{
+    const QByteArray prefix(name);
+    for (const QByteArray &v : req.variants)
+        if (v.startsWith(prefix))
+            return qBound(0, v.mid(prefix.size()).toInt(), 1 << 20);
+    return 0;
+}
+
+// The update page with something hostile before its list of changes, or the
+// plain page when no hostile variant is asked for.
+QString hostileUpdatePage(const Request &req)
+{
+    QString hostile;
+    if (const int n = variantNumber(req, "tables"))
+        hostile = repeated(QStringLiteral("<table><tr><td>"), n) + QStringLiteral("표 안의 글");
+    else if (const int n = variantNumber(req, "word"))
+        hostile = QStringLiteral("<p>") + QString(n * 1024, u'w') + QStringLiteral("</p>");
+    else if (const int n = variantNumber(req, "runs"))
+        hostile = QStringLiteral("<p>") + repeated(QStringLiteral("<b>x</b><i>y</i>"), n / 2) + QStringLiteral("</p>");
+    else if (const int n = variantNumber(req, "text"))
+        hostile = QStringLiteral("<p>") + repeated(QStringLiteral("업데이트 내용을 알려 드립니다. "), n * 1024 / 36) + QStringLiteral("</p>");
+    else
+        return updatePage();
+    QString page = updatePage();
+    page.insert(page.indexOf(QStringLiteral("<h2>")), hostile);
+    return page;
+}
+
 } // namespace
 
 void installMakerSite(HttpServer &server)
 {
     server.route("/maker/update.html", [](const Request &req) {
         Response r;
-        r.body = toCp949(updatePage());
+        r.body = toCp949(hostileUpdatePage(req));
         r.delayMs = req.hasVariant("quick") ? 0 : 1500;
         for (const QByteArray &v : req.variants)
             if (v.startsWith("delay") && v.mid(5).toInt() > 0)

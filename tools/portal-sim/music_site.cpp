@@ -31,6 +31,9 @@
 //   fail       HTTP 500;  missing names give 404
 //   redirect   302 to the same address without the variant
 //   loop       302 to itself, for ever
+//   expired    the file host's notice instead of the file: an HTML page
+//              ("이 파일은 기간이 지나 삭제되었습니다") as text/html
+//   expiredmusic  the same page sent as audio/mpeg, after a few blank lines
 #include "portal.h"
 
 #include <QFile>
@@ -180,6 +183,13 @@ void applyByteRange(const QByteArray &range, Response &r)
     r.body = r.body.mid(first, last - first + 1);
 }
 
+QByteArray expiredNotice()
+{
+    return toCp949(QStringLiteral(
+        "<!DOCTYPE html>\n<html><head><meta charset=\"euc-kr\"><title>파일 없음</title></head>\n"
+        "<body><p>이 파일은 기간이 지나 삭제되었습니다</p></body></html>\n"));
+}
+
 QByteArray contentTypeOf(const QString &name)
 {
     return name.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) ? "audio/wav" : "audio/mpeg";
@@ -221,6 +231,19 @@ Response serveFile(const Request &req, const QByteArray &prefix)
     if (r.streamSize < 0 && req.variants.isEmpty()) {
         r.extraHeaders.append({QByteArray("Accept-Ranges"), QByteArray("bytes")});
         applyByteRange(req.header("range"), r);
+    }
+
+    if (req.hasVariant("expired") || req.hasVariant("expiredmusic")) {
+        r.streamSize = -1;
+        r.generate = {};
+        r.extraHeaders.clear();
+        r.status = 200;
+        r.body = expiredNotice();
+        r.contentType = "text/html; charset=euc-kr";
+        if (req.hasVariant("expiredmusic")) {
+            r.body.prepend("\r\n\r\n  ");
+            r.contentType = "audio/mpeg";
+        }
     }
 
     const qint64 size = r.bodySize();

@@ -1,5 +1,7 @@
 #include "platform/pagehost/htmldocument.h"
 
+#include "platform/limits.h"
+
 #include <QStringDecoder>
 #include <csetjmp>
 #include <cstddef>
@@ -110,6 +112,10 @@ public:
 
 namespace {
 
+// Bytes of one text node read for an element's text: enough for the longest
+// text shown, with room for white space that collapses.
+constexpr std::size_t kTextBytesRead = 64 * 1024;
+
 const GumboAttribute *findAttribute(const GumboNode *node, const char *name)
 {
     if (node->type != GUMBO_NODE_ELEMENT)
@@ -143,11 +149,55 @@ void walk(const GumboNode *root, Visit visit)
     }
 }
 
-void appendText(const GumboNode *root, QString &out)
+// Visible text with white space collapsed to single blanks and trimmed, at
+// most limits::kMaxElementTextChars long: whatever shows it (a list row, a
+// keyword) lays it out in time that grows faster than its length.
+class VisibleText {
+public:
+    void add(QStringView text)
+    {
+        for (const QChar c : text) {
+            if (full())
+                return;
+            if (c.isSpace()) {
+                m_pendingBlank = !m_out.isEmpty();
+                continue;
+            }
+            if (m_pendingBlank)
+                m_out += ' ';
+            m_pendingBlank = false;
+            m_out += c;
+        }
+    }
+    void addBlank() { m_pendingBlank = !m_out.isEmpty(); }
+    bool full() const { return m_out.size() >= limits::kMaxElementTextChars; }
+    QString take()
+    {
+        if (m_out.size() > limits::kMaxElementTextChars)
+            m_out.truncate(limits::kMaxElementTextChars);
+        if (!m_out.isEmpty() && m_out.back().isHighSurrogate())
+            m_out.chop(1);
+        if (m_out.endsWith(' '))
+            m_out.chop(1);
+        return m_out;
+    }
+
+private:
+    QString m_out;
+    bool m_pendingBlank = false;
+};
+
+QString visibleText(const GumboNode *root)
 {
+    VisibleText out;
     walk(root, [&out](const GumboNode *node) {
+        if (out.full())
+            return false;
         if (node->type == GUMBO_NODE_TEXT || node->type == GUMBO_NODE_WHITESPACE || node->type == GUMBO_NODE_CDATA) {
-            out += QString::fromUtf8(node->v.text.text);
+            // Only as much of a long text as could still be shown is decoded.
+            const char *text = node->v.text.text;
+            const qsizetype length = qsizetype(qstrnlen(text, kTextBytesRead));
+            out.add(QString::fromUtf8(text, length));
             return false;
         }
         if (node->type != GUMBO_NODE_ELEMENT)
@@ -156,9 +206,10 @@ void appendText(const GumboNode *root, QString &out)
         if (tag == GUMBO_TAG_SCRIPT || tag == GUMBO_TAG_STYLE || tag == GUMBO_TAG_NOSCRIPT)
             return false;
         if (tag == GUMBO_TAG_BR)
-            out += ' ';
+            out.addBlank();
         return true;
     });
+    return out.take();
 }
 
 void collect(const GumboNode *root, GumboTag tag, const QByteArray &name, QList<const GumboNode *> &out)
@@ -197,9 +248,7 @@ QString HtmlElement::className() const
 
 QString HtmlElement::outerText() const
 {
-    QString raw;
-    appendText(m_node, raw);
-    return raw.simplified();
+    return visibleText(m_node);
 }
 
 QString HtmlElement::onclick() const
@@ -231,6 +280,11 @@ std::optional<HtmlDocument> HtmlDocument::parse(const QString &html, const QUrl 
     HtmlDocument doc;
     doc.m_data = std::move(data);
     return doc;
+}
+
+const GumboNode *HtmlDocument::root() const
+{
+    return m_data ? m_data->output->root : nullptr;
 }
 
 QUrl HtmlDocument::url() const

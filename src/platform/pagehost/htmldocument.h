@@ -14,6 +14,9 @@ struct GumboInternalNode;
 namespace platform {
 
 class HtmlDocumentData;
+class HtmlDocument;
+struct ShapedPage;
+ShapedPage shapePage(const HtmlDocument &document, QDeadlineTimer deadline); // pageshaper.h
 
 class HtmlElement {
 public:
@@ -21,7 +24,8 @@ public:
     // The whole class attribute, empty when absent.
     QString className() const;
     // The visible text: white space collapsed to single blanks, trimmed;
-    // script and style contents are not text.
+    // script and style contents are not text. At most
+    // limits::kMaxElementTextChars characters (the rest is cut).
     QString outerText() const;
     // The inline click handler's source; a null string when there is none.
     QString onclick() const;
@@ -56,6 +60,9 @@ public:
     QList<HtmlElement> getElementsByTagName(const QString &tag) const;
 
 private:
+    friend ShapedPage shapePage(const HtmlDocument &, QDeadlineTimer);
+    // The tree's root node; null for an empty document.
+    const GumboInternalNode *root() const;
     std::shared_ptr<const HtmlDocumentData> m_data;
 };
 

@@ -53,6 +53,7 @@ void PageHost::Navigate(const QString &url)
     abandonRunningLoad();
     m_busy = true;
     m_lastError.clear();
+    m_shownHtml.clear();
     m_lastStatus = 0;
     QNetworkRequest request{QUrl(url)};
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
@@ -93,37 +94,37 @@ void PageHost::startBuild(const QByteArray &bytes, const QByteArray &contentType
     m_build = new BuildWatcher(this);
     BuildWatcher *watcher = m_build;
     const int limitMs = m_buildLimitMs;
-    connect(watcher, &BuildWatcher::finished, this, [this, watcher, limitMs, bytes, contentType] {
+    const bool shape = m_shapesPage;
+    connect(watcher, &BuildWatcher::finished, this, [this, watcher, limitMs] {
         watcher->deleteLater();
         if (watcher != m_build)
             return;
         m_build = nullptr;
-        const std::optional<HtmlDocument> built = watcher->result();
-        if (built) {
-            m_pageBytes = bytes;
-            m_pageType = contentType;
-            complete(*built, QString());
+        const Built built = watcher->result();
+        const QString overtime = QStringLiteral("페이지를 처리하는 데 %1초를 넘김").arg(secondsText(limitMs));
+        if (!built.document || built.shaped.timedOut)
+            complete(HtmlDocument(), overtime);
+        else if (!built.shaped.refusal.isEmpty())
+            complete(HtmlDocument(), built.shaped.refusal);
+        else {
+            m_shownHtml = built.shaped.html;
+            complete(*built.document, QString());
         }
-        else
-            complete(HtmlDocument(), QStringLiteral("페이지를 처리하는 데 %1초를 넘김").arg(secondsText(limitMs)));
     });
-    watcher->setFuture(QtConcurrent::run([bytes, contentType, url, limitMs]() -> std::optional<HtmlDocument> {
+    watcher->setFuture(QtConcurrent::run([bytes, contentType, url, limitMs, shape]() -> Built {
         QDeadlineTimer deadline(limitMs);
-        return HtmlDocument::parse(decodePageBytes(bytes, contentType), url, deadline);
+        Built built;
+        built.document = HtmlDocument::parse(decodePageBytes(bytes, contentType), url, deadline);
+        if (built.document && shape)
+            built.shaped = shapePage(*built.document, deadline);
+        return built;
     }));
-}
-
-QString PageHost::pageText() const
-{
-    return failed() ? QString() : decodePageBytes(m_pageBytes, m_pageType);
 }
 
 void PageHost::complete(const HtmlDocument &document, const QString &error)
 {
-    if (!error.isEmpty()) {
-        m_pageBytes.clear();
-        m_pageType.clear();
-    }
+    if (!error.isEmpty())
+        m_shownHtml.clear();
     m_document = document;
     m_lastError = error;
     m_busy = false;

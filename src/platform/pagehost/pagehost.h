@@ -11,8 +11,9 @@
 //
 // The document is built on a worker thread, so a page that takes the parser
 // long keeps no window waiting; one that takes longer than buildLimitMs() is
-// a failed load.
+// a failed load. The same deadline bounds the shaping of a shown page.
 #include "platform/pagehost/htmldocument.h"
+#include "platform/pagehost/pageshaper.h"
 
 #include <QObject>
 #include <QPointer>
@@ -35,9 +36,13 @@ public:
     void Navigate(const QString &url);
     bool Busy() const { return m_busy; }
     HtmlDocument Document() const { return m_document; }
-    // The text of the page last loaded (decoded as the document was), for a
-    // host that shows the page; empty after a failed load.
-    QString pageText() const;
+    // For a host that shows its page: each load also shapes the page into
+    // simple HTML that lays out in bounded time (pageshaper.h), and a page
+    // the shaping refuses is a failed load with the shaper's cause.
+    void setShapesPage(bool shapes) { m_shapesPage = shapes; }
+    // The shaped page last loaded; empty after a failed load or when the host
+    // does not shape.
+    QString shownHtml() const { return m_shownHtml; }
 
     // Whether the last finished load failed, and why (a short Korean cause,
     // such as "연결 거부" or "서버 오류 HTTP 500"); empty after a good load.
@@ -55,7 +60,11 @@ signals:
     void documentComplete();
 
 private:
-    using BuildWatcher = QFutureWatcher<std::optional<HtmlDocument>>;
+    struct Built {
+        std::optional<HtmlDocument> document; // none: the parse ran out of time
+        ShapedPage shaped;
+    };
+    using BuildWatcher = QFutureWatcher<Built>;
     void finish(QNetworkReply *reply);
     void startBuild(const QByteArray &bytes, const QByteArray &contentType, const QUrl &url);
     void complete(const HtmlDocument &document, const QString &error);
@@ -66,13 +75,13 @@ private:
     BuildWatcher *m_build = nullptr;
     QTimer *m_timeout;
     HtmlDocument m_document;
-    QByteArray m_pageBytes; // of the page last loaded
-    QByteArray m_pageType;  // its Content-Type value
+    QString m_shownHtml;
     QString m_lastError;
     int m_lastStatus = 0;
     int m_timeoutMs = 30000;
     int m_buildLimitMs = 10000;
     bool m_busy = false;
+    bool m_shapesPage = false;
 };
 
 } // namespace platform

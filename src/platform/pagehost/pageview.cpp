@@ -4,6 +4,9 @@ namespace platform {
 
 PageView::PageView(QWidget *parent) : QTextBrowser(parent), m_host(new PageHost(this))
 {
+    // The page is shown only in the bounded form the host shapes it into:
+    // Qt's layout of an arbitrary page can take minutes or overflow the stack.
+    m_host->setShapesPage(true);
     setOpenLinks(false);
     setFrameShape(QFrame::NoFrame);
     connect(m_host, &PageHost::documentComplete, this, &PageView::showLoaded);
@@ -30,7 +33,7 @@ void PageView::showLoaded()
     if (m_host->failed())
         setHtml(QStringLiteral("<p>페이지를 불러오지 못했습니다 (%1)</p>").arg(m_host->lastError().toHtmlEscaped()));
     else
-        setHtml(m_host->pageText());
+        setHtml(m_host->shownHtml());
     emit documentComplete();
 }
 

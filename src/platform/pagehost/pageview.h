@@ -1,8 +1,9 @@
 #pragma once
 // A page host that shows its page: the update window's browser. Navigate()
-// and Busy() behave as the hidden host's; once a load ends the page's text is
-// shown (links load in the same view), or a short Korean line with the cause
-// when the load failed.
+// and Busy() behave as the hidden host's; once a load ends the page is shown
+// in the bounded form the host shapes it into (links load in the same view),
+// or a short Korean line with the cause when the load failed or the page is
+// beyond the bounds.
 #include "platform/pagehost/pagehost.h"
 
 #include <QTextBrowser>

@@ -1,6 +1,7 @@
 #include "download/filenames.h"
 
 #include "sources/modurl.h"
+#include "sources/pagesongs.h"
 
 #include <QDir>
 #include <algorithm>
@@ -103,6 +104,26 @@ QString proposedFileName(const QString &undecodedName)
     } catch (const modURL::UrlToolsError &) {
         return undecodedName;
     }
+}
+
+QString musicFileName(const QString &address)
+{
+    // The address as written, up to its query or fragment: a name is never
+    // re-escaped on its way to the box.
+    qsizetype end = address.size();
+    for (const QChar mark : {QChar(u'?'), QChar(u'#')})
+        if (const qsizetype at = address.indexOf(mark); at >= 0)
+            end = std::min(end, at);
+    const QString path = address.left(end);
+    const QString name = path.mid(path.lastIndexOf('/') + 1);
+    if (sources::hasMusicExtension(name) || name.endsWith(QLatin1String(".wma"), Qt::CaseInsensitive))
+        return name;
+    const QString segment = address.mid(address.lastIndexOf('/') + 1);
+    QString ext = segment.right(3).toLower();
+    ext.remove(' ');
+    if (ext == QLatin1String("mp3") || ext == QLatin1String("wav") || ext == QLatin1String("wma"))
+        return segment;
+    return QString();
 }
 
 QString joinPath(const QString &folder, const QString &name)

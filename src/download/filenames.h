@@ -15,6 +15,13 @@ QString safeFileName(const QString &name);
 // that cannot be decoded is shown as it is.
 QString proposedFileName(const QString &undecodedName);
 
+// The undecoded name of the music file an address offers, or empty when it
+// offers none: the last segment of the address's path when that ends in
+// a music extension (a query or fragment after it is not part of the name),
+// else the whole last segment as written when it ends in mp3, wav or wma (an
+// older link puts the name in its query: "down.php?f=a.mp3").
+QString musicFileName(const QString &address);
+
 // The folder and the name joined with the native separator.
 QString joinPath(const QString &folder, const QString &name);
 

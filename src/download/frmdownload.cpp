@@ -37,13 +37,6 @@ using PlayerState = platform::MediaPlayer::State;
 
 namespace {
 
-bool isMusicName(const QString &undecodedName)
-{
-    QString ext = undecodedName.right(3).toLower();
-    ext.remove(' ');
-    return ext == QLatin1String("mp3") || ext == QLatin1String("wav") || ext == QLatin1String("wma");
-}
-
 constexpr int kVolumeStep = 5;            // percent per key press or wheel notch
 constexpr int kVolumeNoteMs = 1500;       // how long the status line shows the volume
 constexpr int kPositionRefreshMs = 250;   // the elapsed time moves on each whole second
@@ -382,9 +375,9 @@ void frmDownload::ReadyDown(QString &address)
     DownURL = address;
     // Nothing of the last song's transfer is shown for the new one.
     resetProgress();
-    const QString name = address.mid(address.lastIndexOf('/') + 1);
-    txtFN->setText(proposedFileName(name));
-    if (!isMusicName(name)) {
+    const QString name = musicFileName(address);
+    txtFN->setText(proposedFileName(name.isEmpty() ? address.mid(address.lastIndexOf('/') + 1) : name));
+    if (name.isEmpty()) {
         message(this, QStringLiteral("경고"), QStringLiteral("음악 파일이 아닙니다. "), MessageIcon::Warning);
         close();
         return;

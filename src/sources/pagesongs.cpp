@@ -293,13 +293,17 @@ bool isWebAddress(const QString &text)
                || trimmed.startsWith(QLatin1String("https://"), Qt::CaseInsensitive));
 }
 
-bool hasMusicExtension(const QUrl &url)
+bool hasMusicExtension(const QString &path)
 {
-    const QString path = url.path().toLower();
     for (const char *ext : kMusicExtensions)
-        if (path.endsWith(QLatin1String(ext)))
+        if (path.endsWith(QLatin1String(ext), Qt::CaseInsensitive))
             return true;
     return false;
+}
+
+bool hasMusicExtension(const QUrl &url)
+{
+    return hasMusicExtension(url.path());
 }
 
 bool looksLikeAudio(const QByteArray &b)

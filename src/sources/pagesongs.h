@@ -44,6 +44,7 @@ bool isWebAddress(const QString &text);
 // Whether a path (or an address) ends in one of the music extensions that
 // links are followed to: mp3, m4a, aac, ogg, oga, opus, flac, wav.
 bool hasMusicExtension(const QUrl &url);
+bool hasMusicExtension(const QString &path);
 
 // What an answer is. A Song: its Content-Type is audio/*, or the address
 // (asked or answering) has a music extension and the first bytes look like

@@ -148,6 +148,7 @@ TEST_F(PageTest, OneSongPlaysNoneShowsThePanelAFailureSaysWhy)
     } cases[] = {
         {h("/page/one"), h("/media/tone3s-128k.mp3"), false, {}},
         {h("/media/tone30s-32k.mp3"), h("/media/tone30s-32k.mp3"), false, {}}, // the address is the song
+        {h("/media/tone3s-128k.mp3?dl=1"), h("/media/tone3s-128k.mp3?dl=1"), false, {}}, // a query is no bar
         {h("/page/none"), {}, true, {}},
         {h("/page/nosuch"), {}, false, QStringLiteral("페이지를 읽지 못했습니다.\r\nHTTP 404")},
     };

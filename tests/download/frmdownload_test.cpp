@@ -77,7 +77,12 @@ TEST_F(DownloadTest, ReadyDownNamesAndRefusals)
     EXPECT_TRUE(answers.messages().isEmpty());
     w->ReadyDown(url("/files/%B3%EB%B7%A1.mp3"));
 
-    w->ReadyDown(url("/files/tone3s-128k.mp3?x=1")); // a query after the extension is not music
+    w->ReadyDown(url("/files/tone3s-128k.mp3?x=1")); // a query after the name is not part of it
+    EXPECT_EQ(w->txtFN->text(), QStringLiteral("tone3s-128k.mp3"));
+    EXPECT_TRUE(answers.messages().isEmpty());
+    w->ReadyDown(url("/files/%B3%EB%B7%A1.mp3"));
+
+    w->ReadyDown(url("/files/cover.png?x=.mp")); // no music name anywhere
     ASSERT_EQ(answers.messages().size(), 1);
     EXPECT_EQ(answers.messages()[0].text, QStringLiteral("음악 파일이 아닙니다. "));
     EXPECT_EQ(answers.messages()[0].title, QStringLiteral("경고"));

@@ -128,3 +128,30 @@ TEST(SafeFileName, LongKoreanNameKeepsItsExtensionAndWholeCharacters)
 }
 
 } // namespace
+
+// The name a music address offers: its path's last segment when that names a
+// music file (query and fragment left out), else the whole last segment as
+// written when it ends in mp3, wav or wma, else none.
+TEST(MusicFileName, Cases)
+{
+    const struct {
+        const char *address;
+        const char *name;
+    } cases[] = {
+        {"http://h/files/a.mp3", "a.mp3"},
+        {"http://h/files/A.MP3", "A.MP3"},
+        {"http://h/files/%B3%EB%B7%A1.mp3", "%B3%EB%B7%A1.mp3"},
+        {"http://h/f/song.mp3?dl=1", "song.mp3"},
+        {"http://h/f/song.m4a#t=10", "song.m4a"},
+        {"http://h/f/s.ogg", "s.ogg"}, {"http://h/f/s.oga", "s.oga"}, {"http://h/f/s.opus", "s.opus"},
+        {"http://h/f/s.flac", "s.flac"}, {"http://h/f/s.aac", "s.aac"}, {"http://h/f/s.wav", "s.wav"},
+        {"http://h/f/s.wma", "s.wma"},
+        {"http://h/down.php?f=a.mp3", "down.php?f=a.mp3"}, // the older links' way
+        {"http://h/f/cover.png", ""},
+        {"http://h/f/page.html?x=mp3.", ""},
+        {"http://h/f/", ""},
+        {"", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(download::musicFileName(QString::fromLatin1(c.address)), QString::fromLatin1(c.name)) << c.address;
+}

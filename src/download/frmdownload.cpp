@@ -99,7 +99,11 @@ frmDownload::frmDownload(QWidget *parent) : QWidget(parent, Qt::Window)
     setUpPlayerKeys();
 
     // The folder box shows the stored folder and stores every change at once.
-    connect(txtPath, &QLineEdit::textChanged, this, [](const QString &text) { storeDownloadPath(text); });
+    connect(txtPath, &QLineEdit::textChanged, this, [this](const QString &text) {
+        storeDownloadPath(text);
+        if (QFileInfo(text.trimmed()).isDir())
+            m_lastExistingFolder = text;
+    });
     txtPath->setText(loadDownloadPath());
     storeDownloadPath(txtPath->text());
 
@@ -426,9 +430,14 @@ void frmDownload::CandyButton1_Click()
         return;
     }
     if (!QFileInfo(folder).isDir()) {
+        // A refused folder is not the one the next start offers: the setting
+        // goes back to the last folder the box named that existed (or the
+        // default one).
+        storeDownloadPath(m_lastExistingFolder.isEmpty() ? defaultDownloadPath() : m_lastExistingFolder);
         message(this, QStringLiteral("경로"), QStringLiteral("저장할 폴더가 없습니다.\r\n") + folder, MessageIcon::Warning);
         return;
     }
+    m_lastExistingFolder = txtPath->text();
     const QString path = joinPath(folder, safeFileName(txtFN->text()));
     // Any entry of that name counts, a link too (even one to nowhere): the
     // download replaces the entry itself, never what a link points at.
@@ -481,8 +490,13 @@ void frmDownload::finishDownload(bool success, const QString &path, const QStrin
             {QStringLiteral("성공"), QStringLiteral("다운로드 완료\r\n파일 경로 : ") + path, MessageIcon::Information,
              MessageButtons::Ok, MessageResult::Ok, QStringLiteral("폴더 열기")},
             this);
-        if (answer == MessageResult::Extra)
-            platform::Desktop::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+        if (answer == MessageResult::Extra) {
+            const QString folder = QFileInfo(path).absolutePath();
+            if (!platform::Desktop::openUrl(QUrl::fromLocalFile(folder)))
+                message(this, QStringLiteral("폴더 열기"),
+                        QStringLiteral("폴더를 열 파일 관리자가 없습니다.\r\n") + QDir::toNativeSeparators(folder),
+                        MessageIcon::Warning);
+        }
     } else {
         // Nothing was stored: the bar does not claim otherwise.
         resetProgress();

@@ -118,6 +118,9 @@ private:
     FileTransfer *m_transfer = nullptr;
     bool m_barFollowsTransfer = false;
     QString m_downloadTarget;
+    // The last text of the folder box that named an existing folder: what the
+    // setting goes back to when a download is refused for a missing folder.
+    QString m_lastExistingFolder;
     QElapsedTimer m_tickClock; // monotonic: a clock change does not skew the speed
     // Counts addresses given and window closings: a ReadyDown whose wait for
     // the size was overtaken by either leaves the window to the newer state.

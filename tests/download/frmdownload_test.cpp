@@ -354,6 +354,16 @@ TEST_F(DownloadTest, SuccessOffersToOpenTheFolder)
     EXPECT_EQ(answers.messages()[0].extraButton, QStringLiteral("폴더 열기"));
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened[0], QUrl::fromLocalFile(QDir(folder.path()).absolutePath()));
+
+    // No file manager to open it with: told, not silently dropped.
+    platform::Desktop::setOpenHandler([](const QUrl &) { return false; });
+    QFile::remove(QDir(folder.path()).filePath("tone3s-128k.mp3"));
+    w->CandyButton1_Click();
+    platform::Desktop::setOpenHandler({});
+    ASSERT_EQ(answers.messages().size(), 3);
+    EXPECT_EQ(answers.messages()[2].title, QStringLiteral("폴더 열기"));
+    EXPECT_EQ(answers.messages()[2].text,
+              QStringLiteral("폴더를 열 파일 관리자가 없습니다.\r\n") + QDir::toNativeSeparators(QDir(folder.path()).absolutePath()));
 }
 
 // The default folder (the Music folder) may not exist yet on a new account:
@@ -384,6 +394,8 @@ TEST_F(DownloadTest, FoldersThatAreMissingOrCannotBeWritten)
     ASSERT_EQ(answers.messages().size(), 2);
     EXPECT_EQ(answers.messages()[1].text, QStringLiteral("저장할 폴더가 없습니다.\r\n") + gone);
     EXPECT_FALSE(QFileInfo::exists(gone));
+    // The refused folder is not the one the next start offers.
+    EXPECT_EQ(download::frmDownload().txtPath->text(), music);
 
     // Even the superuser may not write in /sys; others not in a read-only folder.
     QTemporaryDir readOnly;

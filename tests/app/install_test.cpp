@@ -46,7 +46,7 @@ TEST(DesktopInstall, ProgramEntryAndIconsAtEverySize)
     const QString entryPath = root.filePath("share/applications/sorimba2.desktop");
     const QMap<QString, QString> entry = readEntry(entryPath);
     EXPECT_EQ(entry.value("Name"), "Sorimba 2");
-    EXPECT_EQ(entry.value("Exec"), program.fileName());
+    EXPECT_EQ(entry.value("Exec"), program.fileName() + " %U"); // an address handed over opens its page
     EXPECT_EQ(entry.value("Icon"), "sorimba2");
     EXPECT_EQ(entry.value("Categories"), "AudioVideo;Audio;Player;");
     // Found by a search in the menu, in Korean or English.

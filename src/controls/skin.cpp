@@ -53,7 +53,7 @@ SkinImage *makeImage(QWidget *parent, const WindowDefinition &definition, const 
     return image;
 }
 
-void showStatusText(SkinLabel *label, const QString &text, const QString &hint)
+void showStatusText(SkinLabel *label, const QString &text, const QString &hint, StatusRoom room)
 {
     // The label's place as the window laid it out, kept from the first call.
     static const char kHome[] = "statusTextHome";
@@ -64,8 +64,22 @@ void showStatusText(SkinLabel *label, const QString &text, const QString &hint)
     }
     const QRect home = stored.toRect();
     const QWidget *parent = label->parentWidget();
-    const int room = parent ? parent->width() : home.width();
-    const int needed = std::min(room, (label->TextWidth(text) + 14) / 15);
+    const int parentWidth = parent ? parent->width() : home.width();
+    const int widest = room == StatusRoom::Parent ? parentWidth : home.width();
+    const auto widthOf = [label](const QString &t) { return (label->TextWidth(t) + 14) / 15; };
+
+    // A text wider than all the room there is ends in an ellipsis.
+    QString shown = text;
+    if (widthOf(shown) > widest) {
+        const QString ellipsis = QStringLiteral("…");
+        qsizetype fits = 0, tooWide = text.size(); // the longest start that fits lies between
+        while (tooWide - fits > 1) {
+            const qsizetype mid = (fits + tooWide) / 2;
+            (widthOf(text.left(mid) + ellipsis) <= widest ? fits : tooWide) = mid;
+        }
+        shown = text.left(fits) + ellipsis;
+    }
+    const int needed = std::min(widest, widthOf(shown));
     QRect place = home;
     if (needed > home.width()) {
         const int extra = needed - home.width();
@@ -77,11 +91,11 @@ void showStatusText(SkinLabel *label, const QString &text, const QString &hint)
         // Kept inside the parent, the grown side giving way first.
         if (place.left() < 0)
             place.moveLeft(0);
-        if (place.right() >= room)
-            place.moveRight(room - 1);
+        if (place.right() >= parentWidth)
+            place.moveRight(parentWidth - 1);
     }
     label->setGeometry(place);
-    label->setCaption(text);
+    label->setCaption(shown);
     QString tip = text;
     if (!hint.isEmpty())
         tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + hint;

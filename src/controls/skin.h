@@ -40,11 +40,16 @@ QLabel *makePicture(QWidget *parent, const QString &resource, const QRect &geome
 void useWhiteBackground(QWidget *window);
 
 // Shows a message in a status label so that it is read whole: a text wider
-// than the label's place widens it within its parent (a right-aligned label to
+// than the label's place widens it within its room (a right-aligned label to
 // the left, a centred one both ways, a left-aligned one to the right) and a
-// shorter one gives the place back. The whole text, then the hint, is the
-// label's tooltip.
-void showStatusText(SkinLabel *label, const QString &text, const QString &hint = {});
+// shorter one gives the place back. A text wider than all its room ends in an
+// ellipsis. The whole text, then the hint, is the label's tooltip.
+enum class StatusRoom {
+    Parent, // the whole width of the label's parent
+    Own,    // the label's own place: its neighbours leave it no more
+};
+void showStatusText(SkinLabel *label, const QString &text, const QString &hint = {},
+                    StatusRoom room = StatusRoom::Parent);
 
 // A window definition from a resource; an empty one (with a warning) when it
 // cannot be read, so that a damaged resource never stops a window.

@@ -86,7 +86,7 @@ frmDownload::frmDownload(QWidget *parent) : QWidget(parent, Qt::Window)
     m_volumeNote = new QTimer(this);
     m_volumeNote->setSingleShot(true);
     m_volumeNote->setInterval(kVolumeNoteMs);
-    connect(m_volumeNote, &QTimer::timeout, this, [this] { capSt->setCaption(W->status()); });
+    connect(m_volumeNote, &QTimer::timeout, this, [this] { showPlayerStatus(W->status()); });
     m_mpris = new platform::MprisService(
         W, {QStringLiteral("Sorimba 2"), QStringLiteral("sorimba2"), QStringLiteral("sorimba2")}, this);
     connect(m_mpris, &platform::MprisService::raiseRequested, this, [this] {
@@ -308,9 +308,15 @@ void frmDownload::changeVolume(int steps)
 void frmDownload::showVolume()
 {
     const auto &settings = W->settings();
-    capSt->setCaption(settings.mute() ? QStringLiteral("음소거")
-                                      : QStringLiteral("음량 %1%").arg(settings.volume()));
+    showPlayerStatus(settings.mute() ? QStringLiteral("음소거") : QStringLiteral("음량 %1%").arg(settings.volume()));
     m_volumeNote->start();
+}
+
+void frmDownload::showPlayerStatus(const QString &text)
+{
+    // The buttons beside the status line leave it no more room: a long cause
+    // ends in an ellipsis and is read whole in the tooltip.
+    controls::showStatusText(capSt, text, {}, controls::StatusRoom::Own);
 }
 
 void frmDownload::wheelEvent(QWheelEvent *event)
@@ -531,7 +537,7 @@ void frmDownload::W_StatusChange()
 {
     // A volume just set stays in view for its moment; the status follows.
     if (!m_volumeNote->isActive())
-        capSt->setCaption(W->status());
+        showPlayerStatus(W->status());
     updateTimeLabel();
     // Started once, not again on every change, or frequent changes would hold it off.
     if (W->state() == PlayerState::Playing || W->state() == PlayerState::Buffering) {

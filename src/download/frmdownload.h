@@ -100,6 +100,7 @@ private:
     void togglePlay();
     void changeVolume(int steps);
     void turnVolume(QWheelEvent *event);
+    void showPlayerStatus(const QString &text);
     void showVolume();
     void updateTimeLabel();
     void quitFromDesktop();

@@ -3,6 +3,7 @@
 // stored properties and the picture element's mouse events.
 #include "controls/caption.h"
 #include "controls/fonts.h"
+#include "controls/skin.h"
 #include "platform/gdi/gdi.h"
 
 #include <QBuffer>
@@ -451,5 +452,52 @@ TEST(Caption, AFittingTextIsDrawnWhole)
             h.label->resize(h.label->TextWidth(text) / 15, 17);
             EXPECT_EQ(drawnPixels(h.face()), whole);
         }
+    }
+}
+
+// A status line is read whole: a longer text widens the label away from its
+// aligned edge within the window and gives the place back after; a text wider
+// than its room ends in an ellipsis; the tooltip always holds the whole text.
+TEST(StatusText, GrowsWithinItsRoomOrEndsInAnEllipsis)
+{
+    const QString longText = QString::fromUtf8("차트를 불러오지 못했습니다 (서버가 너무 오래 답하지 않음)");
+    struct Case {
+        int align;
+        StatusRoom room;
+        bool elided;
+    } cases[] = {
+        {0, StatusRoom::Parent, false}, {1, StatusRoom::Parent, false}, {2, StatusRoom::Parent, false},
+        {0, StatusRoom::Own, true},     {2, StatusRoom::Own, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.align);
+        QWidget window;
+        window.setFont(makeFont(QStringLiteral("Gulim"), 9));
+        window.resize(800, 60);
+        auto *label = new Caption(&window, QStringLiteral("capStatus"));
+        label->setCaptionAligmend(c.align);
+        const QRect home(350, 20, 100, 17); // room on either side for the whole text
+        label->setGeometry(home);
+
+        showStatusText(label, longText, QStringLiteral("F5"), c.room);
+        EXPECT_EQ(label->toolTip(), longText + QStringLiteral("\nF5"));
+        EXPECT_LE(label->TextWidth(label->caption()), label->width() * 15);
+        EXPECT_TRUE(window.rect().contains(label->geometry()));
+        if (c.elided) {
+            EXPECT_EQ(label->geometry(), home);
+            EXPECT_TRUE(label->caption().endsWith(QStringLiteral("…")));
+            EXPECT_TRUE(longText.startsWith(label->caption().chopped(1)));
+        } else {
+            EXPECT_EQ(label->caption(), longText);
+            // Grown away from the aligned edge: a right-aligned line keeps its right edge.
+            if (c.align == 0)
+                EXPECT_EQ(label->geometry().left(), home.left());
+            if (c.align == 2)
+                EXPECT_EQ(label->geometry().right(), home.right());
+        }
+        showStatusText(label, QStringLiteral("짧음"));
+        EXPECT_EQ(label->geometry(), home) << "a short text gives the place back";
+        EXPECT_EQ(label->caption(), QStringLiteral("짧음"));
+        EXPECT_EQ(label->toolTip(), QStringLiteral("짧음"));
     }
 }

@@ -90,6 +90,11 @@ TEST_F(PlayerWindowTest, PlayerErrorLeavesTheDownloadWorking)
     w->ReadyDown(portal.baseUrl() + "/_v/fail/files/tone3s-128k.mp3");
     EXPECT_TRUE(waitUntil([&] { return w->W->state() == State::Error; }, 10000));
     EXPECT_TRUE(w->capSt->caption().startsWith(platform::MediaPlayer::statusText(State::Error)));
+    // However long the cause, it stays in the status line's own place beside
+    // the buttons (shortened there if it must be) and is read whole in the tooltip.
+    EXPECT_LE(w->capSt->TextWidth(w->capSt->caption()), w->capSt->width() * 15) << w->capSt->caption().toStdString();
+    EXPECT_LT(w->capSt->geometry().right(), w->CandyButton1->geometry().left());
+    EXPECT_EQ(w->capSt->toolTip(), w->W->status());
 
     // A player that cannot start at all: the window still downloads.
     const QByteArray savedOutput = qgetenv("SORIMBA_AO");

@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "download/format.h"
 #include "download/frmdownload.h"
+#include "download/numbertext.h"
 #include "download/volumesetting.h"
 #include "platform/dialogs.h"
 #include "support/sim_fixture.h"
@@ -14,6 +15,7 @@
 #include <QTest>
 #include <QWheelEvent>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 using namespace testsupport;
@@ -247,6 +249,34 @@ TEST_F(PlayerWindowTest, TheWheelOverTheDockSetsTheVolumeWhichIsKept)
     // The next start plays as loud.
     download::frmDownload next;
     EXPECT_EQ(next.W->settings().volume(), 35);
+}
+
+} // namespace
+
+namespace {
+
+// The longest text each field of the window can be given fits its field at
+// the window's font, outline included.
+TEST(DownloadWindowTexts, TheLongestTextOfEachFieldFits)
+{
+    download::frmDownload w;
+    const struct {
+        controls::SkinLabel *label;
+        QString text;
+    } cases[] = {
+        {w.cpaTime, download::PositionText(32767, 32767)},                      // the longest length
+        {w.cpaTime, download::PositionText(5025, 14400)},                       // hours of a stream
+        {w.Caption5, download::rateBitRate(2'000'000)->caption},                // a lossless stream
+        {w.Caption5, download::rateBitRate(199'000)->caption},                  // the longest word
+        {w.cpaSize, download::megabyteText(std::numeric_limits<qint64>::max())}, // six characters at most
+        {w.cpaSize, download::megabyteText(123'456'789)},
+        {w.capDown, download::defaultNumberText(99999.9)},                      // 100 MB/s
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label->objectName().toStdString() + ": " + c.text.toStdString());
+        c.label->setCaption(c.text);
+        EXPECT_LE(c.label->TextWidth(c.text), c.label->width() * 15);
+    }
 }
 
 } // namespace

@@ -9,7 +9,10 @@
 #include "support/file_size_limit.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
@@ -372,6 +375,38 @@ TEST(SkinEditor, ApplyingFromTheQuestionThatFailsStays)
     EXPECT_TRUE(w->close());
     EXPECT_NE(readFile(def.path), def.original);
     EXPECT_FALSE(w->hasUnappliedChanges());
+}
+
+// The real box: its buttons read 적용, 버리기, 취소 and each answers as named.
+TEST(SkinEditor, TheQuestionBoxNamesItsButtons)
+{
+    Definition def;
+    auto w = def.window();
+    ASSERT_TRUE(w);
+    w->show();
+    w->page()->Command1_Click();
+    platform::Dialogs::setShowWithoutScreen(true);
+    QStringList buttons;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        for (QAbstractButton *b : box->buttons())
+            buttons << b->text();
+        const QString dir = QStringLiteral(SORIMBA_BINARY_DIR "/screenshots");
+        QDir().mkpath(dir);
+        box->grab().save(dir + "/skin-editor-unapplied-question.png");
+        box->button(QMessageBox::No)->click(); // 버리기
+    });
+    poll.start(20);
+    const bool moved = w->selectControl("aicAlphaImage2");
+    poll.stop();
+    platform::Dialogs::setShowWithoutScreen(false);
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{QStringLiteral("버리기"), QStringLiteral("적용"), QStringLiteral("취소")}));
+    EXPECT_TRUE(moved);
+    EXPECT_EQ(readFile(def.path), def.original);
 }
 
 TEST(SkinEditor, ScreenshotOfTheControlListWithPlaces)

@@ -10,6 +10,7 @@ packages=(
   fonts-nanum fonts-dejavu-core qt6-translations-l10n
   xvfb xauth x11-utils desktop-file-utils
   curl ccache
+  pngcheck python3-pil
   dbus-daemon playerctl
 )
 

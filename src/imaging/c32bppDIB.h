@@ -271,6 +271,11 @@ public:
     bool PngPropertySet(std::int32_t PropertyID, const std::optional<QVariant> &PropertyValue = std::nullopt,
                         const QString &LargeBlockCaption = {});
     QVariant PngPropertyGet(std::int32_t PropertyID, const QString &LargeBlockCaption = {}) const;
+    // Stores a text under a keyword with every character kept (written as
+    // iTXt in UTF-8 when Latin-1 cannot hold it); false, with the reason, when
+    // the keyword or the text cannot be written as given. See
+    // cPNGwriter::SetExactText.
+    bool PngTextSet(const QString &keyword, const QString &text, QString *reason = nullptr);
     // (end of PNG encoder)
 
 private:

@@ -75,6 +75,18 @@ bool c32bppDIB::PngPropertySet(std::int32_t PropertyID, const std::optional<QVar
     return m_pngWriter->SetProperty(PropertyID, *PropertyValue, LargeBlockCaption);
 }
 
+bool c32bppDIB::PngTextSet(const QString &keyword, const QString &text, QString *reason)
+{
+    if (!m_pngWriter)
+        m_pngWriter.reset(new (std::nothrow) cPNGwriter);
+    if (!m_pngWriter) {
+        if (reason)
+            *reason = QStringLiteral("out of memory");
+        return false;
+    }
+    return m_pngWriter->SetExactText(keyword, text, reason);
+}
+
 QVariant c32bppDIB::PngPropertyGet(std::int32_t PropertyID, const QString &LargeBlockCaption) const
 {
     if (m_pngWriter)

@@ -60,6 +60,19 @@ QMessageBox::StandardButtons toStandard(MessageButtons b)
     return QMessageBox::Ok;
 }
 
+// The standard buttons of a set in the order its name gives them.
+QList<QMessageBox::StandardButton> inOrder(MessageButtons b)
+{
+    switch (b) {
+    case MessageButtons::Ok: return {QMessageBox::Ok};
+    case MessageButtons::OkCancel: return {QMessageBox::Ok, QMessageBox::Cancel};
+    case MessageButtons::YesNo: return {QMessageBox::Yes, QMessageBox::No};
+    case MessageButtons::YesNoCancel: return {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
+    case MessageButtons::RetryCancel: return {QMessageBox::Retry, QMessageBox::Cancel};
+    }
+    return {};
+}
+
 QMessageBox::Icon toQt(MessageIcon i)
 {
     switch (i) {
@@ -104,6 +117,10 @@ MessageResult Dialogs::messageBox(const MessageRequest &request, QWidget *parent
         return request.defaultButton;
     }
     QMessageBox box(toQt(request.icon), request.title, request.text, toStandard(request.buttons), parent);
+    const QList<QMessageBox::StandardButton> order = inOrder(request.buttons);
+    for (qsizetype i = 0; i < request.buttonTexts.size() && i < order.size(); ++i)
+        if (QAbstractButton *button = box.button(order[i]))
+            button->setText(request.buttonTexts[i]);
     QAbstractButton *extra = nullptr;
     if (!request.extraButton.isEmpty())
         extra = box.addButton(request.extraButton, QMessageBox::ActionRole);

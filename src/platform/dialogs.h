@@ -21,6 +21,9 @@ struct MessageRequest {
     MessageResult defaultButton = MessageResult::Ok;
     // A further button beside the standard ones (answers Extra), e.g. "폴더 열기".
     QString extraButton = {};
+    // Own texts for the standard buttons, in the order `buttons` names them
+    // (YesNoCancel: "적용", "버리기", "취소"); missing ones keep Qt's texts.
+    QList<QString> buttonTexts = {};
 };
 
 struct FolderRequest {

@@ -51,21 +51,21 @@ TEST(ApplyTool, OperationsRunInOrder)
         QByteArray pixels;   // top-down B, G, R, A; empty: not checked
     };
     const Case cases[] = {
-        {"mirror=x", "size=2x2 type=10 alpha=1\n", QByteArray::fromHex("00ff00ff" "0000ffff" "00000000" "ff0000ff")},
-        {"mirror=y,invert", "size=2x2 type=10 alpha=1\n",
+        {"mirror=x", "size=2x2 type=10 (Png) alpha=1\n", QByteArray::fromHex("00ff00ff" "0000ffff" "00000000" "ff0000ff")},
+        {"mirror=y,invert", "size=2x2 type=10 (Png) alpha=1\n",
          QByteArray::fromHex("00ffffff" "00000000" "ffff00ff" "ff00ffff")},
-        {"key=FF0000,trim", "size=2x2 type=10 alpha=1\n", {}},
-        {"key=0000FF,trim", "size=2x1 type=10 alpha=1\n", QByteArray::fromHex("0000ffff" "00ff00ff")},
-        {"resize-nearest=4x4", "size=4x4 type=10 alpha=1\n", {}},
-        {"resize=3x3,gray=2", "size=3x3 type=10 alpha=1\n", {}},
-        {"checker=1", "size=2x2 type=64 alpha=0\n", QByteArray::fromHex("ffffffff" "c0c0c0ff" "c0c0c0ff" "ffffffff")},
-        {"shadow=0:0000FF", "size=2x2 type=7 alpha=1\n", QByteArray::fromHex("ff0000ff" "ff0000ff" "ff0000ff" "00000000")},
-        {"shadow=4:000000", "size=10x10 type=7 alpha=1\n", {}},
-        {"rotate=90", "size=3x3 type=10 alpha=1\n", {}},
-        {"rotate-nearest=30", "size=3x3 type=10 alpha=1\n", {}},
+        {"key=FF0000,trim", "size=2x2 type=10 (Png) alpha=1\n", {}},
+        {"key=0000FF,trim", "size=2x1 type=10 (Png) alpha=1\n", QByteArray::fromHex("0000ffff" "00ff00ff")},
+        {"resize-nearest=4x4", "size=4x4 type=10 (Png) alpha=1\n", {}},
+        {"resize=3x3,gray=2", "size=3x3 type=10 (Png) alpha=1\n", {}},
+        {"checker=1", "size=2x2 type=64 (Checkerboard) alpha=0\n", QByteArray::fromHex("ffffffff" "c0c0c0ff" "c0c0c0ff" "ffffffff")},
+        {"shadow=0:0000FF", "size=2x2 type=7 (PremultipliedBitmap) alpha=1\n", QByteArray::fromHex("ff0000ff" "ff0000ff" "ff0000ff" "00000000")},
+        {"shadow=4:000000", "size=10x10 type=7 (PremultipliedBitmap) alpha=1\n", {}},
+        {"rotate=90", "size=3x3 type=10 (Png) alpha=1\n", {}},
+        {"rotate-nearest=30", "size=3x3 type=10 (Png) alpha=1\n", {}},
         // Half opacity over white: red 255, the others 255 * 128 \ 255 = 128.
-        {"render=1x1:50:-1", "size=1x1 type=10 alpha=0\n", QByteArray::fromHex("8080ffff")},
-        {"render=1x1:100:2", "size=1x1 type=10 alpha=0\n", QByteArray::fromHex("545454ff")},
+        {"render=1x1:50:-1", "size=1x1 type=10 (Png) alpha=0\n", QByteArray::fromHex("8080ffff")},
+        {"render=1x1:100:2", "size=1x1 type=10 (Png) alpha=0\n", QByteArray::fromHex("545454ff")},
     };
     for (const Case &c : cases) {
         const tooltest::ToolRun r = runApply({input, c.ops, "--raw", raw});

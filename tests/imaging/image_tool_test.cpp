@@ -27,14 +27,14 @@ TEST(ImageTool, DecodesEveryFormatAndListsIcons)
     // Defaults: 32 x 32 at 32 bits.
     ToolRun r = runTool({"decode", ico});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, "size=32x32 type=8 alpha=1\n");
+    EXPECT_EQ(r.out, "size=32x32 type=8 (AlphaIcon) alpha=1\n");
     r = runTool({"decode", ico, "--icon", "16x16", "--depth", "8", "--raw", dir.filePath("o.raw")});
-    EXPECT_EQ(r.out, "size=16x16 type=3 alpha=0\n");
+    EXPECT_EQ(r.out, "size=16x16 type=3 (Icon) alpha=0\n");
     EXPECT_EQ(QFileInfo(dir.filePath("o.raw")).size(), 16 * 16 * 4);
     r = runTool({"decode", ico, "--icon", "40x40", "--depth", "24"});
-    EXPECT_EQ(r.out, "size=40x40 type=11 alpha=0\n");
+    EXPECT_EQ(r.out, "size=40x40 type=11 (PngIcon) alpha=0\n");
     r = runTool({"decode", bmp});
-    EXPECT_EQ(r.out, "size=4x4 type=7 alpha=1\n");
+    EXPECT_EQ(r.out, "size=4x4 type=7 (PremultipliedBitmap) alpha=1\n");
 
     r = runTool({"info", ico});
     EXPECT_EQ(r.status, 0);

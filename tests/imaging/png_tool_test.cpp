@@ -29,7 +29,7 @@ TEST(PngTool, DecodePrintsTheSurfaceAndDumpsTopDownPixels)
 
     const ToolRun ok = runTool({"decode", input, "--raw", raw});
     EXPECT_EQ(ok.status, 0) << ok.err.toStdString();
-    EXPECT_EQ(ok.out, "size=2x2 type=10 alpha=1\n");
+    EXPECT_EQ(ok.out, "size=2x2 type=10 (Png) alpha=1\n");
     QFile dump(raw);
     ASSERT_TRUE(dump.open(QIODevice::ReadOnly));
     const QByteArray bytes = dump.readAll();

@@ -502,3 +502,55 @@ TEST(PngWriter, SaveToFile)
     EXPECT_FALSE(dib.SaveToFile_PNG(dir.filePath("missing/out.png"), false));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.png"});
 }
+
+TEST(PngWriter, ExactTextsKeepEveryCharacterOrAreRefused)
+{
+    c32bppDIB dib;
+    ASSERT_TRUE(makeSurface(dib, 1, 1, {grey(9)}, false));
+    QString why;
+    ASSERT_TRUE(dib.PngTextSet("title", QString::fromUtf8("노래 제목"), &why)) << why.toStdString();
+    ASSERT_TRUE(dib.PngTextSet("Mood", QString::fromUtf8("caf\u00e9\r\nline"), &why)) << why.toStdString();
+    ASSERT_TRUE(dib.PngTextSet("Lyrics", QString::fromUtf8("가").repeated(2000), &why));
+    ASSERT_TRUE(dib.PngTextSet("Long", QString(1025, QChar(0xE9)), &why));
+    ASSERT_TRUE(dib.PngTextSet("Caf\u00e9 Key", QString(), &why));
+    EXPECT_EQ(dib.PngPropertyGet(imaging::pngTitle), QVariant(QString::fromUtf8("노래 제목")));
+
+    const auto chunks = chunksOf(encode(dib));
+    EXPECT_EQ(chunkTypes(chunks), "IHDR iTXt IDAT tEXt iTXt zTXt tEXt IEND");
+    const auto text = [&](std::size_t i) { return std::string(chunks[i].data.begin(), chunks[i].data.end()); };
+    // The standard keyword in its own spelling; no language tag or translation.
+    EXPECT_EQ(text(1), std::string("Title\0\0\0\0\0", 10) + "노래 제목");
+    EXPECT_EQ(text(3), std::string("Mood\0caf\xE9\nline", 14));
+    EXPECT_EQ(text(4), std::string("Lyrics\0\0\0\0\0", 11) + QString::fromUtf8("가").repeated(2000).toStdString());
+    ASSERT_GT(chunks[5].data.size(), 6u);
+    EXPECT_EQ(inflateAll(Bytes(chunks[5].data.begin() + 6, chunks[5].data.end()), 1025), Bytes(1025, 0xE9));
+    EXPECT_EQ(text(6), std::string("Caf\xE9 Key\0", 9));
+
+    // Set again through the property, the standard text is the code page's again.
+    ASSERT_TRUE(dib.PngPropertySet(imaging::pngTitle, "plain"));
+    EXPECT_EQ(chunkTypes(chunksOf(encode(dib))), "IHDR tEXt IDAT tEXt iTXt zTXt tEXt IEND");
+
+    const struct {
+        QString keyword, text, reason;
+    } refused[] = {
+        {"", "x", "the keyword is empty"},
+        {QString(80, QChar('k')), "x", "the keyword is 80 bytes long; at most 79 are allowed"},
+        {" Mood", "x", "the keyword starts or ends with a space"},
+        {"Mood ", "x", "the keyword starts or ends with a space"},
+        {"My  Mood", "x", "the keyword holds two spaces in a row"},
+        {"a\u00a0b", "x", "the keyword holds U+00A0, which is not a Latin-1 letter, digit, sign or space"},
+        {QString::fromUtf8("제목"), "x", "the keyword holds U+C81C, which is not a Latin-1 letter, digit, sign or space"},
+        {"Mood", QString("a") + QChar(0) + "b", "the text holds a NUL character"},
+        {"Mood", "bell\a", "the text holds the control character U+0007"},
+        {"Mood", QString(1, QChar(0xD800)), "the text holds a broken character (a lone surrogate)"},
+        {"Mood", QString(32701, QChar('x')), "the text is 32701 characters long; at most 32700 are allowed"},
+    };
+    for (const auto &r : refused) {
+        why.clear();
+        EXPECT_FALSE(dib.PngTextSet(r.keyword, r.text, &why)) << r.reason.toStdString();
+        EXPECT_EQ(why, r.reason);
+    }
+    EXPECT_EQ(dib.PngPropertyGet(imaging::pngCustomText, "Mood"), QVariant(QString::fromUtf8("caf\u00e9\nline")))
+        << "a refused text leaves the stored one";
+    EXPECT_TRUE(dib.PngTextSet("Mood", QString(32700, QChar('x'))));
+}

@@ -166,7 +166,7 @@ TEST_F(ImageToolPixelLimit, LargeResultsAreRefusedBeforeTheyAreMade)
 
     // At the limit, and with the limit raised, the work is done.
     EXPECT_EQ(runTool({"apply", png, "shadow=2:000000"}, {"SORIMBA_IMAGE_MAX_PIXELS=196"}).out,
-              "size=14x14 type=7 alpha=1\n");
+              "size=14x14 type=7 (PremultipliedBitmap) alpha=1\n");
     EXPECT_EQ(runTool({"--max-pixels", "400", "apply", png, "resize=20x20"}, {"SORIMBA_IMAGE_MAX_PIXELS=10"}).status, 0);
     for (const QStringList &args : {QStringList{"--max-pixels", "0", "decode", png}, QStringList{"--max-pixels"},
                                     QStringList{"--max-pixels", "many", "decode", png}})
@@ -228,12 +228,44 @@ TEST_F(ImageToolMessages, ValuesOutOfRangeAreRefusedAndNamed)
     EXPECT_EQ(runTool({"encode", png, dir.filePath("o.png"), "--filter", "6"}).status, 0);
 }
 
+// A text the encoder cannot write as given fails with the reason and writes
+// nothing; none is ever stored empty with success.
+TEST_F(ImageToolMessages, TextsThatCannotBeWrittenFailWithTheReason)
+{
+    const QString out = dir.filePath("o.png");
+    const struct {
+        QString text, said;
+    } cases[] = {
+        {"=x", "encode: --text keyword \"\": the keyword is empty"},
+        {QString(80, QChar('k')) + "=x",
+         "encode: --text keyword \"" + QString(80, QChar('k')) + "\": the keyword is 80 bytes long; at most 79 are allowed"},
+        {" Mood=x", "encode: --text keyword \" Mood\": the keyword starts or ends with a space"},
+        {"Mood =x", "encode: --text keyword \"Mood \": the keyword starts or ends with a space"},
+        {"My  Mood=x", "encode: --text keyword \"My  Mood\": the keyword holds two spaces in a row"},
+        {QString::fromUtf8("제목=x"), QString::fromUtf8("encode: --text keyword \"제목\": the keyword holds U+C81C, "
+                                                       "which is not a Latin-1 letter, digit, sign or space")},
+        {QString("Mood=a") + QChar(1) + "b", "encode: --text keyword \"Mood\": the text holds the control character U+0001"},
+    };
+    for (const auto &c : cases) {
+        const ToolRun r = runTool({"encode", png, out, "--text", "Plain=ok", "--text", c.text});
+        EXPECT_EQ(r.status, 1) << c.text.toStdString();
+        EXPECT_TRUE(r.out.isEmpty()) << c.text.toStdString();
+        EXPECT_EQ(r.err, "sorimba-image: " + c.said + "\n");
+        EXPECT_FALSE(QFile::exists(out)) << c.text.toStdString();
+    }
+    // The longest keyword, an empty text and one outside Latin-1 are written.
+    const ToolRun r = runTool({"encode", png, out, "--text", QString(79, QChar('k')) + "=", "--text",
+                               QString::fromUtf8("Mood=잔잔함")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "size=10x10 type=10 (Png) alpha=0\n");
+}
+
 TEST_F(ImageToolMessages, ApplyWritesPngThroughTheEncoder)
 {
     const QString out = dir.filePath("out.png");
     const ToolRun r = runTool({"apply", png, "resize-nearest=3x2", "--png", out});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, "size=3x2 type=10 alpha=0\n");
+    EXPECT_EQ(r.out, "size=3x2 type=10 (Png) alpha=0\n");
     EXPECT_TRUE(readAll(out).startsWith("\x89PNG\r\n\x1a\n"));
     EXPECT_EQ(runTool({"decode", out}).out.left(9), "size=3x2 ");
     EXPECT_EQ(runTool({"apply", png, "invert", "--png", "-", "--raw", "-"}).status, 2);

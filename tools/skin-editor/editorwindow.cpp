@@ -1,10 +1,17 @@
 #include "editorwindow.h"
 
+#include "controlplace.h"
+#include "platform/dialogs.h"
+
+#include <QCloseEvent>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 
 static void initResourcesOutsideNamespace() { Q_INIT_RESOURCE(resources); }
 
@@ -25,8 +32,16 @@ EditorWindow::EditorWindow(DefinitionDocument document, QWidget *parent)
 
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("lstControls"));
-    m_list->setFixedWidth(150);
-    m_list->addItems(m_document.alphaImageControls());
+    // Added at once: a definition may be generated with very many sections.
+    m_names = m_document.alphaImageControls();
+    m_list->addItems(controlListTexts(m_document.path(), m_names));
+    // Wide enough for the longest name with its place; a window has a few
+    // controls, so a huge generated definition is measured by its first rows.
+    int widest = 0;
+    const QFontMetrics metrics(m_list->font());
+    for (int i = 0; i < std::min(m_list->count(), 64); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(m_list->item(i)->text()));
+    m_list->setFixedWidth(std::max(150, widest + 2 * m_list->frameWidth() + 16));
 
     // The page under its caption, as a designer shows a property page.
     auto *pageBox = new QGroupBox(QStringLiteral("Image Source"), this);
@@ -59,7 +74,7 @@ EditorWindow::EditorWindow(DefinitionDocument document, QWidget *parent)
     all->addLayout(row);
     all->addWidget(m_status);
 
-    connect(m_list, &QListWidget::currentTextChanged, this, &EditorWindow::showControl);
+    connect(m_list, &QListWidget::currentItemChanged, this, &EditorWindow::currentItemChanged);
     connect(m_page, &ppgSourceImage::changedMarked, m_apply, &QPushButton::setEnabled);
     connect(m_apply, &QPushButton::clicked, this, &EditorWindow::apply);
     connect(m_page, &ppgSourceImage::fileLoaded, this, &EditorWindow::tellFileLoaded);
@@ -78,13 +93,82 @@ void EditorWindow::setStatus(const QString &text, bool error)
     m_status->setStyleSheet(error ? QStringLiteral("color: #c00000;") : QString());
 }
 
+QListWidgetItem *EditorWindow::itemOf(const QString &name) const
+{
+    for (qsizetype row = 0; row < m_names.size(); ++row)
+        if (m_names[row].compare(name, Qt::CaseInsensitive) == 0)
+            return m_list->item(int(row));
+    return nullptr;
+}
+
+QString EditorWindow::nameOf(const QListWidgetItem *item) const
+{
+    const int row = item ? m_list->row(item) : -1;
+    return row >= 0 && row < m_names.size() ? m_names[row] : QString();
+}
+
 bool EditorWindow::selectControl(const QString &name)
 {
-    const auto found = m_list->findItems(name, Qt::MatchFixedString);
-    if (found.isEmpty())
+    QListWidgetItem *item = itemOf(name);
+    if (!item)
         return false;
-    m_list->setCurrentItem(found.first());
+    m_list->setCurrentItem(item);
     return m_controlName.compare(name, Qt::CaseInsensitive) == 0;
+}
+
+bool EditorWindow::hasUnappliedChanges() const { return m_control && (m_page->Changed() || m_saveFailed); }
+
+bool EditorWindow::settleUnappliedChanges()
+{
+    if (!hasUnappliedChanges())
+        return true;
+    platform::MessageRequest question;
+    question.title = QStringLiteral("Sorimba 2 스킨 편집기");
+    question.text = QStringLiteral("적용하지 않은 변경이 있습니다.\n\n%1 컨트롤의 바뀐 그림을 적용하고 정의 파일에 "
+                                   "저장할까요? 버리면 이 변경은 없어집니다.")
+                        .arg(m_controlName);
+    question.icon = platform::MessageIcon::Question;
+    question.buttons = platform::MessageButtons::YesNoCancel;
+    question.defaultButton = platform::MessageResult::Cancel;
+    question.buttonTexts = {QStringLiteral("적용"), QStringLiteral("버리기"), QStringLiteral("취소")};
+    switch (platform::Dialogs::messageBox(question, this)) {
+    case platform::MessageResult::Yes:
+        return apply(); // a failed save keeps the window where it is; the status line says why
+    case platform::MessageResult::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void EditorWindow::restoreSelection()
+{
+    const QSignalBlocker blocker(m_list);
+    if (QListWidgetItem *item = itemOf(m_controlName))
+        m_list->setCurrentItem(item, QItemSelectionModel::ClearAndSelect);
+}
+
+void EditorWindow::currentItemChanged(QListWidgetItem *current, QListWidgetItem *)
+{
+    const QString name = nameOf(current);
+    if (name.compare(m_controlName, Qt::CaseInsensitive) == 0 && m_control)
+        return;
+    if (!settleUnappliedChanges()) {
+        restoreSelection();
+        // A mouse press selects the clicked row after this signal: put the
+        // selection back once more when the press is done.
+        QMetaObject::invokeMethod(this, &EditorWindow::restoreSelection, Qt::QueuedConnection);
+        return;
+    }
+    showControl(name);
+}
+
+void EditorWindow::closeEvent(QCloseEvent *event)
+{
+    if (settleUnappliedChanges())
+        event->accept();
+    else
+        event->ignore();
 }
 
 void EditorWindow::showControl(const QString &name)
@@ -94,6 +178,8 @@ void EditorWindow::showControl(const QString &name)
     m_control = nullptr;
     m_controlName = name;
     m_imageReplaced = false;
+    m_saveFailed = false;
+    m_apply->setEnabled(false);
     const controls::PropertyBag *bag = m_document.definition().properties(QStringView(name));
     if (!bag)
         return;
@@ -147,9 +233,11 @@ bool EditorWindow::apply()
     if (!m_document.save(m_controlName, bag, &why)) {
         setStatus(QStringLiteral("정의 파일을 저장하지 못했습니다. 원래 파일은 그대로 남아 있습니다. (%1)").arg(why), true);
         m_apply->setEnabled(true); // the control holds the change: it can be saved again
+        m_saveFailed = true;
         return false;
     }
     m_imageReplaced = false;
+    m_saveFailed = false;
     setStatus(QStringLiteral("%1 컨트롤의 이미지를 저장했습니다.").arg(m_controlName), false);
     return true;
 }

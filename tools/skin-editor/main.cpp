@@ -1,28 +1,29 @@
 // sorimba-skin-editor DEFINITION_FILE: gives the alpha image controls of a
 // window definition their images.
-#include "editorwindow.h"
+#include "launch.h"
 
 #include <QApplication>
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char **argv)
 {
-    // A wrong call is answered before the window system is asked for.
+    // A wrong call, or a call for help, is answered before the window system
+    // is asked for.
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(skineditor::kEditorUsage, stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: sorimba-skin-editor DEFINITION_FILE\n");
+        std::fputs(skineditor::kEditorUsage, stderr);
         return 2;
     }
     // Fonts in the definition need the application.
     QApplication app(argc, argv);
-    const QString path = QString::fromLocal8Bit(argv[1]);
     skineditor::initEditorResources();
-    QString why;
-    auto document = skineditor::DefinitionDocument::open(path, &why);
-    if (!document) {
-        std::fprintf(stderr, "sorimba-skin-editor: %s: %s\n", argv[1], qPrintable(why));
+    auto window = skineditor::openEditorWindow(QString::fromLocal8Bit(argv[1]));
+    if (!window)
         return 1;
-    }
-    skineditor::EditorWindow window(std::move(*document));
-    window.show();
+    window->show();
     return app.exec();
 }

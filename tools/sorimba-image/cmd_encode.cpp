@@ -1,4 +1,6 @@
 // encode FILE OUT.png [--icon WxH] [--filter N] [--text KEYWORD=TEXT]... [--time ...] [--background RRGGBB]
+// A text that Latin-1 holds goes as tEXt (zTXt when long), any other as iTXt
+// in UTF-8; a keyword or text that cannot be written as given is a failure.
 #include "imaging/png/png_writer.h"
 #include "tool.h"
 
@@ -37,7 +39,14 @@ bool setProperties(imaging::c32bppDIB &dib, const QStringList &options, bool &us
                 usageError = true;
                 return false;
             }
-            ok = dib.PngPropertySet(imaging::pngCustomText, value.mid(eq + 1), value.left(eq));
+            // Every character is kept or the text is refused with its reason;
+            // the engine never empties it silently.
+            QString why;
+            if (!dib.PngTextSet(value.left(eq), value.mid(eq + 1), &why)) {
+                reason = QStringLiteral("encode: --text keyword \"%1\": %2").arg(value.left(eq), why);
+                return false;
+            }
+            ok = true;
         } else if (option == QLatin1String("--time")) {
             ok = dib.PngPropertySet(imaging::pngTime, value);
         } else if (option == QLatin1String("--background")) {

@@ -9,13 +9,16 @@
 //   sorimba-image help (or --help): this usage and every apply operation
 //
 // decode loads any format the engine reads (PNG, GIF, icon, cursor, bitmap, JPEG)
-// and prints "size=WxH type=T alpha=A" for the surface; --icon and --depth choose
+// and prints "size=WxH type=T (NAME) alpha=A" for the surface (the type's number
+// and its name, e.g. "type=10 (Png)"); --icon and --depth choose
 // an icon or cursor entry (defaults 0x0, read as 32x32, and 32 bits); with --raw
 // it also writes the pixels to OUT as premultiplied blue, green, red, alpha rows,
 // top row first. info prints an icon or cursor file's directory, one line per
 // entry: "entry=N size=WxH bits=B png=0|1". encode saves the loaded surface as
 // PNG with the given properties, replacing an existing OUT.png without asking,
-// and prints the same line as decode. apply runs image operations in order
+// and prints the same line as decode; a text that Latin-1 cannot hold is
+// written as iTXt in UTF-8, and a keyword or text that cannot be written as
+// given fails. apply runs image operations in order
 // (listed in cmd_apply.cpp) and prints the same line.
 // Outputs replace regular files only (a device, a pipe or a folder is refused);
 // "-" writes to standard output, which then carries no surface line.
@@ -57,7 +60,12 @@ const char kDetails[] =
     "                                  OPACITY 0 to 100, GRAY -1 (none) to 7\n"
     "\n"
     "--filter N: 0 default, 1 to 5 one filter type on every row, 6 adaptive.\n"
-    "decode, encode and apply print \"size=WxH type=T alpha=A\" for the image.\n"
+    "--text KEYWORD=TEXT: a Latin-1 keyword of 1 to 79 characters, without spaces at\n"
+    "its ends or two in a row; the text goes as tEXt when Latin-1 holds it, otherwise\n"
+    "as iTXt in UTF-8 (CR LF and CR become LF); a NUL or any other control character\n"
+    "than tab and line feed fails.\n"
+    "decode, encode and apply print \"size=WxH type=T (NAME) alpha=A\" for the image,\n"
+    "e.g. \"type=10 (Png)\".\n"
     "An output replaces a regular file only; \"-\" writes to standard output.\n"
     "No image may have more than --max-pixels pixels (SORIMBA_IMAGE_MAX_PIXELS;\n"
     "100000000 unless set).\n"

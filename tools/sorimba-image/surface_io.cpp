@@ -97,9 +97,32 @@ bool readInput(const QString &file, QByteArray &bytes, QString &reason)
     return true;
 }
 
+const char *imageTypeName(std::int32_t type)
+{
+    switch (type) {
+    case imaging::NoImage: return "NoImage";
+    case imaging::Blank: return "Blank";
+    case imaging::Bitmap: return "Bitmap";
+    case imaging::Metafile: return "Metafile";
+    case imaging::Icon: return "Icon";
+    case imaging::EnhancedMetafile: return "EnhancedMetafile";
+    case imaging::Cursor: return "Cursor";
+    case imaging::AlphaBitmap: return "AlphaBitmap";
+    case imaging::PremultipliedBitmap: return "PremultipliedBitmap";
+    case imaging::AlphaIcon: return "AlphaIcon";
+    case imaging::Gif: return "Gif";
+    case imaging::Png: return "Png";
+    case imaging::PngIcon: return "PngIcon";
+    case imaging::AlphaCursor: return "AlphaCursor";
+    case imaging::Checkerboard: return "Checkerboard";
+    }
+    return "Unknown";
+}
+
 void printSurface(const imaging::c32bppDIB &dib)
 {
-    std::printf("size=%dx%d type=%d alpha=%d\n", dib.Width(), dib.Height(), dib.ImageType(), dib.Alpha() ? 1 : 0);
+    std::printf("size=%dx%d type=%d (%s) alpha=%d\n", dib.Width(), dib.Height(), dib.ImageType(),
+                imageTypeName(dib.ImageType()), dib.Alpha() ? 1 : 0);
 }
 
 bool isStandardOutput(const QString &path) { return path == QLatin1String("-"); }

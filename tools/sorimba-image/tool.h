@@ -38,8 +38,11 @@ bool loadImage(const QString &file, imaging::c32bppDIB &dib, QString &reason, st
 // pipe is refused: it could block or never end).
 bool readInput(const QString &file, QByteArray &bytes, QString &reason);
 
-// "size=WxH type=T alpha=A"
+// "size=WxH type=T (NAME) alpha=A": the type's number, then its name.
 void printSurface(const imaging::c32bppDIB &dib);
+// The name of a surface's ImageType ("Png", "AlphaIcon" ...), "Unknown" for
+// a number that names none.
+const char *imageTypeName(std::int32_t type);
 
 // Writes an output: "-" is standard output; otherwise only a regular file (or
 // a new one) is written, through a temporary file beside it renamed over it,

@@ -530,10 +530,17 @@ private:
 
     // tEXt: keyword, NUL, text. A custom text above 1024 bytes goes as
     // zTXt (keyword, NUL, method 0, deflated text) unless compressing fails.
+    // iTXt: keyword, NUL, not compressed (0), method 0, an empty language tag
+    // and an empty translated keyword (each ended by NUL), the UTF-8 text.
     bool text(ChunkOutput &out, const TextEntry &t)
     {
         std::vector<std::uint8_t> data = t.keyword;
         data.push_back(0);
+        if (t.international) {
+            data.insert(data.end(), {0, 0, 0, 0});
+            data.insert(data.end(), t.text.begin(), t.text.end());
+            return out.chunk("iTXt", data);
+        }
         std::vector<std::uint8_t> packed;
         if (t.custom && t.text.size() > kZtxtAbove && deflateAll(m_zlib, t.text, packed)) {
             data.push_back(0);

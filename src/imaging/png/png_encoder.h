@@ -1,7 +1,8 @@
 #pragma once
 // The encoding half of cPNGwriter: a surface and what to write with it become
-// PNG chunks. Texts arrive as code-page bytes, already checked, so nothing
-// here knows about properties or code pages.
+// PNG chunks. Texts arrive as bytes, already checked (code-page or Latin-1
+// bytes, or UTF-8 for iTXt), so nothing here knows about properties or code
+// pages.
 #include "imaging/zlib_bridge.h"
 
 #include <array>
@@ -16,11 +17,13 @@ class c32bppDIB;
 
 namespace png {
 
-// One tEXt chunk, or a zTXt chunk for a long custom text.
+// One tEXt chunk, a zTXt chunk for a long custom text, or an iTXt chunk for
+// a text that single bytes cannot hold.
 struct TextEntry {
     std::vector<std::uint8_t> keyword;
     std::vector<std::uint8_t> text;
-    bool custom = false;   // compressed when longer than 1024 bytes
+    bool custom = false;         // compressed when longer than 1024 bytes
+    bool international = false;  // iTXt: the text is UTF-8, written uncompressed
 };
 
 struct EncodeOptions {

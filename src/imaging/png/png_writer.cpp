@@ -63,6 +63,27 @@ std::vector<std::uint8_t> codePageBytes(const QString &text)
     return out;
 }
 
+// ---- exact texts ------------------------------------------------------------
+
+bool isLatin1Text(const QString &text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar ch) { return ch.unicode() <= 0xFF; });
+}
+
+// A text of SetExactText as written: Latin-1 bytes, or UTF-8 for iTXt.
+png::TextEntry exactEntry(const QString &keyword, const QString &text, bool custom)
+{
+    const QByteArray key = keyword.toLatin1();
+    const bool latin1 = isLatin1Text(text);
+    const QByteArray bytes = latin1 ? text.toLatin1() : text.toUtf8();
+    png::TextEntry entry{{key.begin(), key.end()}, {bytes.begin(), bytes.end()}, custom, !latin1};
+    // A long text goes compressed only as zTXt, which is Latin-1.
+    entry.custom = custom && latin1;
+    return entry;
+}
+
+QString characterName(QChar ch) { return QStringLiteral("U+%1").arg(ch.unicode(), 4, 16, QChar('0')).toUpper(); }
+
 // ---- values ---------------------------------------------------------------
 
 bool isNullOrObject(const QVariant &v)
@@ -221,13 +242,19 @@ struct TempFile {
 png::EncodeOptions cPNGwriter::encodeOptions() const
 {
     png::EncodeOptions options;
-    for (std::size_t slot = 0; slot < kStandardKeywords.size(); ++slot)
-        if (m_mask & (1u << slot))
-            (slot < 2 ? options.earlyTexts : options.lateTexts)
-                .push_back({codePageBytes(QLatin1String(kStandardKeywords[slot])), codePageBytes(m_texts[slot]), false});
+    for (std::size_t slot = 0; slot < kStandardKeywords.size(); ++slot) {
+        if (!(m_mask & (1u << slot)))
+            continue;
+        const QLatin1String keyword(kStandardKeywords[slot]);
+        (slot < 2 ? options.earlyTexts : options.lateTexts)
+            .push_back((m_exactSlots & (1u << slot))
+                           ? exactEntry(keyword, m_texts[slot], false)
+                           : png::TextEntry{codePageBytes(keyword), codePageBytes(m_texts[slot]), false});
+    }
     if (m_mask & pngCustomText)
         for (const CustomEntry &e : m_custom)
-            options.lateTexts.push_back({codePageBytes(e.keyword), codePageBytes(e.text), true});
+            options.lateTexts.push_back(e.exact ? exactEntry(e.keyword, e.text, true)
+                                                : png::TextEntry{codePageBytes(e.keyword), codePageBytes(e.text), true});
     if (m_mask & pngTime) {
         // The stored clock reading as it stands, without conversion to UTC.
         const QDateTime t = QDateTime::fromString(m_time, QLatin1String(kTimeFormat));
@@ -336,6 +363,7 @@ bool cPNGwriter::SetProperty(std::int32_t PropertyID, const QVariant &PropertyVa
         if (!toText(PropertyValue, text))
             return false;
         m_texts[std::countr_zero(std::uint32_t(PropertyID))] = NormalizeText(text);
+        m_exactSlots &= ~std::uint32_t(PropertyID);
     } else if (PropertyID == pngCustomText) {
         std::int32_t standard = 0;
         const QString keyword = ValidateKeyword(LargeBlockCaption, &standard);
@@ -407,6 +435,67 @@ bool cPNGwriter::RemoveProperty(std::int32_t PropertyID, const QString &LargeBlo
     else if (PropertyID <= pngComment)
         m_texts[std::countr_zero(std::uint32_t(PropertyID))].clear();
     m_mask &= ~std::uint32_t(PropertyID);
+    m_exactSlots &= ~std::uint32_t(PropertyID);
+    return true;
+}
+
+QString cPNGwriter::KeywordFault(const QString &keyword)
+{
+    if (keyword.isEmpty())
+        return QStringLiteral("the keyword is empty");
+    for (const QChar ch : keyword) {
+        const char16_t c = ch.unicode();
+        if (!((c >= 32 && c <= 126) || (c >= 161 && c <= 255)))
+            return QStringLiteral("the keyword holds %1, which is not a Latin-1 letter, digit, sign or space")
+                .arg(characterName(ch));
+    }
+    if (keyword.size() > kMaxKeywordChars)
+        return QStringLiteral("the keyword is %1 bytes long; at most %2 are allowed").arg(keyword.size()).arg(kMaxKeywordChars);
+    if (keyword.startsWith(QChar(' ')) || keyword.endsWith(QChar(' ')))
+        return QStringLiteral("the keyword starts or ends with a space");
+    if (keyword.contains(QLatin1String("  ")))
+        return QStringLiteral("the keyword holds two spaces in a row");
+    return {};
+}
+
+bool cPNGwriter::SetExactText(const QString &keyword, const QString &text, QString *reason)
+{
+    const auto refuse = [reason](const QString &why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
+    if (const QString fault = KeywordFault(keyword); !fault.isEmpty())
+        return refuse(fault);
+    if (text.size() > kMaxTextChars)
+        return refuse(QStringLiteral("the text is %1 characters long; at most %2 are allowed").arg(text.size()).arg(kMaxTextChars));
+    if (!text.isValidUtf16())
+        return refuse(QStringLiteral("the text holds a broken character (a lone surrogate)"));
+    QString t = text;
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    t.replace(QChar('\r'), QChar('\n'));
+    for (const QChar ch : t) {
+        if (ch.unicode() == 0)
+            return refuse(QStringLiteral("the text holds a NUL character"));
+        if (ch.category() == QChar::Other_Control && ch != QChar('\t') && ch != QChar('\n'))
+            return refuse(QStringLiteral("the text holds the control character %1").arg(characterName(ch)));
+    }
+    std::int32_t standard = 0;
+    ValidateKeyword(keyword, &standard);
+    if (standard) {
+        m_texts[std::countr_zero(std::uint32_t(standard))] = t;
+        m_exactSlots |= std::uint32_t(standard);
+        m_mask |= std::uint32_t(standard);
+        return true;
+    }
+    const auto same = std::find_if(m_custom.begin(), m_custom.end(), [&](const CustomEntry &e) {
+        return e.keyword.compare(keyword, Qt::CaseInsensitive) == 0;
+    });
+    if (same != m_custom.end())
+        *same = {keyword, t, true};
+    else
+        m_custom.push_back({keyword, t, true});
+    m_mask |= std::uint32_t(pngCustomText);
     return true;
 }
 

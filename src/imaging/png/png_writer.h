@@ -9,8 +9,10 @@
 //   bool ok = writer.WritePNG(dib, {}, png);      // empty name: into png
 //   ok = writer.WritePNG(dib, "/tmp/sky.png", png);  // to a file
 //
-// Texts are written in the system's code page (CP949 here) and must be
-// single-byte there. Nothing here throws; failures are false.
+// Texts set as properties are written in the system's code page (CP949
+// here) and must be single-byte there; SetExactText keeps any text, writing
+// it as iTXt in UTF-8 when Latin-1 cannot hold it. Nothing here throws;
+// failures are false.
 #include "imaging/bytearray.h"
 
 #include <QDateTime>
@@ -56,6 +58,18 @@ public:
     bool RemoveProperty(std::int32_t PropertyID, const QString &LargeBlockCaption);
     QVariant GetProperty(std::int32_t PropertyID, const QString &LargeBlockCaption) const;
 
+    // Stores a text with every character kept, or refuses it with the reason;
+    // nothing is cut or emptied. The keyword is taken as written: 1 to 79
+    // Latin-1 characters 32 to 126 or 161 to 255, with no space at either end
+    // and no two in a row. The text holds no control character other than tab,
+    // CR and LF (CR LF and CR become LF) and at most 32700 characters. A
+    // standard keyword (any letter case) sets that property, otherwise a custom
+    // entry of that keyword is replaced or added. A Latin-1 text is written as
+    // tEXt (a long custom one as zTXt), any other as iTXt in UTF-8.
+    bool SetExactText(const QString &keyword, const QString &text, QString *reason = nullptr);
+    // Why a keyword cannot be written as given; empty when it can.
+    static QString KeywordFault(const QString &keyword);
+
     // The text as it will be written: at most 32700 characters, CR LF and CR
     // turned into LF; empty when any character is a control character other
     // than tab and LF, or is not a single-byte character of the code page.
@@ -73,11 +87,13 @@ private:
     struct CustomEntry {
         QString keyword;
         QString text;
+        bool exact = false;   // set by SetExactText: Latin-1 or UTF-8, not the code page
     };
     png::EncodeOptions encodeOptions() const;
 
     std::uint32_t m_mask = 0;
     QString m_texts[10];   // slot = bit number of the standard ID
+    std::uint32_t m_exactSlots = 0;   // the standard slots set by SetExactText
     QString m_time;        // "yyyy-MM-ddTHH:mm:ss", as given (no time zone conversion)
     std::vector<CustomEntry> m_custom;
     std::uint32_t m_background = 0;

@@ -368,6 +368,9 @@ TEST_F(DownloadTest, CancelActsAtOnceOnATrickleWhoseSpeedShows)
         QTimer::singleShot(c.sampleFromMs + 1500, w.get(), [&] {
             sampler.stop();
             tip = w->Pro->toolTip();
+            const QString screens = QStringLiteral(SORIMBA_BINARY_DIR "/screens");
+            QDir().mkpath(screens);
+            EXPECT_TRUE(w->grab().save(screens + "/download-trickle-" + c.variant + ".png"));
             sinceCancel.start();
             w->CandyButton1_Click();
         });

@@ -5,12 +5,15 @@ using platform::px;
 using platform::twipRect;
 #include "platform/doevents.h"
 #include "platform/wait.h"
+#include "download/frmdownload.h"
+#include "platform/dialogs.h"
 
 #include <QApplication>
 #include <QBitmap>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QTimer>
 
 namespace app {
 
@@ -287,6 +290,29 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
+    // A running download is ended only when the user agrees; the program
+    // ends once its transfer has let go (at once: the cancel does not wait
+    // for the server), so that no partial file stays behind.
+    auto *download = static_cast<download::frmDownload *>(m_download);
+    if (download && download->IsDownloading()) {
+        event->ignore();
+        if (m_quitAfterDownload)
+            return;
+        const platform::MessageResult answer = platform::Dialogs::messageBox(
+            QStringLiteral("끝내기"), QStringLiteral("다운로드를 취소하고 끝낼까요?"), platform::MessageIcon::Question,
+            platform::MessageButtons::YesNo, platform::MessageResult::No, this);
+        if (answer != platform::MessageResult::Yes)
+            return;
+        if (!download->IsDownloading()) { // it ended while the question was open
+            QTimer::singleShot(0, this, &QWidget::close);
+            return;
+        }
+        m_quitAfterDownload = true;
+        connect(download, &download::frmDownload::downloadFinished, this, [this] { close(); },
+                Qt::SingleShotConnection);
+        download->cancelQuietly();
+        return;
+    }
     // Closing the main window ends the whole program: a load still waiting
     // is let go, so that it shows no window or message after this one.
     event->accept();

@@ -138,6 +138,7 @@ private:
     // Set when the window is closed: a load waiting then ends without
     // showing anything more, as the program is ending.
     bool m_closed = false;
+    bool m_quitAfterDownload = false; // asked once; the download is ending
     bool m_chartFailureShown = false; // the date line tells why the chart failed
 };
 

@@ -108,7 +108,9 @@ FileTransfer::Result FileTransfer::transfer(const QString &url, const QString &p
     qint64 counter = 0;
     platform::PumpEvery pump(kPumpIntervalMs);
     while (size < 0 || counter < size) {
-        const QByteArray chunk = m_ine->GetChunk(kChunkBytes);
+        const QByteArray chunk = m_ine->GetChunk(kChunkBytes, &m_cancelRequested);
+        if (m_cancelRequested) // the chunk may be cut short: it is not stored
+            return {Outcome::Cancelled, {}};
         if (counter == 0 && looksLikePage(chunk))
             return {Outcome::Failed, notMusicText()}; // the temporary file goes with `file`
         if (!chunk.isEmpty() && !file.write(chunk))

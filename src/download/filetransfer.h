@@ -10,8 +10,10 @@
 // The body is read in 2 KB chunks into a temporary file beside the target,
 // which replaces the target only when the whole body arrived: a failed or
 // cancelled download leaves nothing behind. A web page sent in place of the
-// song (by its type or by how its body starts) fails the download. cancel() (from a pumped event)
-// ends the loop after the chunk in progress.
+// song (by its type or by how its body starts) fails the download. cancel()
+// (from a pumped event) ends the loop at once, even in the middle of a chunk
+// that trickles in; a body that brings nothing for the transfer control's
+// time-out fails it.
 #include "platform/transfer/transfercontrol.h"
 
 #include <QObject>
@@ -37,6 +39,9 @@ public:
     bool running() const { return m_running; }
     // Body bytes stored so far by the running transfer (0 when none runs).
     qint64 bytesReceived() const { return m_bytesReceived; }
+    // Body bytes that came so far, a chunk still filling up included (0 when
+    // none runs): what the speed is measured on.
+    qint64 bytesArrived() const { return m_running ? m_ine->bytesArrived() : 0; }
 
 signals:
     // The server answered with the file; its length, or -1 when unknown.

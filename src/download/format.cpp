@@ -1,6 +1,7 @@
 #include "download/format.h"
 
 #include "controls/contrast.h"
+#include "download/numbertext.h"
 
 #include <algorithm>
 #include <cmath>
@@ -68,7 +69,7 @@ std::optional<int> durationSeconds(double seconds)
 
 std::optional<BitRateRating> rateBitRate(double bitsPerSecond)
 {
-    const auto kbps = roundInRange(bitsPerSecond / 1024, std::numeric_limits<qint32>::min(),
+    const auto kbps = roundInRange(bitsPerSecond / 1000, std::numeric_limits<qint32>::min(),
                                    std::numeric_limits<qint32>::max());
     if (!kbps)
         return std::nullopt;
@@ -83,6 +84,36 @@ std::optional<BitRateRating> rateBitRate(double bitsPerSecond)
         }
     }
     return r;
+}
+
+QString SpeedText(double kilobytesPerSecond)
+{
+    if (!(kilobytesPerSecond > 0) || !std::isfinite(kilobytesPerSecond))
+        return QStringLiteral("0");
+    double shown = std::round(kilobytesPerSecond * 10) / 10;
+    if (shown == 0)
+        shown = std::max(std::round(kilobytesPerSecond * 1000) / 1000, 0.001);
+    return defaultNumberText(shown);
+}
+
+namespace {
+
+QString kilobyteText(qint64 bytes)
+{
+    return QString::number(bytes / 1024.0, 'f', 1) + QStringLiteral(" KB");
+}
+
+} // namespace
+
+QString TransferToolTip(qint64 arrived, qint64 total, double bytesPerSecond)
+{
+    QString text = QStringLiteral("받은 크기 : ") + kilobyteText(arrived) + QStringLiteral(" / ")
+                   + (total >= 0 ? kilobyteText(total) : QStringLiteral("알 수 없음"));
+    text += QStringLiteral("\n남은 시간 : ");
+    if (total < 0 || !(bytesPerSecond > 0))
+        return text + QStringLiteral("알 수 없음");
+    const double seconds = std::ceil(double(qMax<qint64>(total - arrived, 0)) / bytesPerSecond);
+    return text + (seconds <= 32767 ? FormatDuration(int(seconds)) : QStringLiteral("알 수 없음"));
 }
 
 } // namespace download

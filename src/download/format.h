@@ -26,7 +26,7 @@ QString PositionText(double elapsedSeconds, double totalSeconds);
 std::optional<int> durationSeconds(double seconds);
 
 struct BitRateRating {
-    qint32 kbps = 0;   // bit rate / 1024, rounded, halves to even
+    qint32 kbps = 0;   // bit rate / 1000 (the player counts in thousands), rounded, halves to even
     QString caption;   // e.g. "128kb/s [조금좋음]"
     QColor color;      // the caption's text colour
     QColor outline;    // black or white, whichever the text colour stands out against
@@ -35,5 +35,15 @@ struct BitRateRating {
 // The rating of a stream's bit rate (bits per second); nothing when kbps does
 // not fit 32 bits.
 std::optional<BitRateRating> rateBitRate(double bitsPerSecond);
+
+// The speed figure beside "KB/s": one decimal, and a slow trickle keeps the
+// digits that show it moves (20 B/s is "0.02", 1 B/s "0.001"); only no
+// bytes at all read "0".
+QString SpeedText(double kilobytesPerSecond);
+
+// The tooltip over the speed and the bar while a download runs: the bytes
+// so far of the total and the time left at the present rate. A total of -1
+// is unknown; a rate of 0 (a stall) leaves the time unknown.
+QString TransferToolTip(qint64 arrived, qint64 total, double bytesPerSecond);
 
 } // namespace download

@@ -64,6 +64,7 @@ frmDownload::frmDownload(QWidget *parent) : QWidget(parent, Qt::Window)
     // The bar counts in units of 10 bytes; a last step past the end shows full.
     // Without a known size the bar stays empty until the end.
     connect(m_transfer, &FileTransfer::sizeKnown, this, [this](qint64 size) {
+        m_announcedSize = size;
         m_barFollowsTransfer = size >= 0;
         Pro->setMax(size >= 0 ? int(qMin<qint64>(roundHalfEven(size / 10.0), INT_MAX)) : 1);
         Pro->setValue(0);
@@ -341,6 +342,8 @@ void frmDownload::turnVolume(QWheelEvent *event)
 
 void frmDownload::updateTimeLabel()
 {
+    if (!m_playerOnAddress)
+        return;
     const double total = W->currentMedia().duration();
     const double elapsed = W->state() == PlayerState::Ended ? total : W->controls().currentPosition();
     cpaTime->setCaption(PositionText(elapsed, total));
@@ -383,8 +386,9 @@ void frmDownload::ReadyDown(QString &address)
     if (address.endsWith('"'))
         address.chop(1);
     DownURL = address;
-    // Nothing of the last song's transfer is shown for the new one.
-    resetProgress();
+    // Nothing of the last song is shown for the new one, not even while the
+    // new one's size is asked or when it turns out to be no music.
+    clearSongFields();
     const QString name = musicFileName(address);
     txtFN->setText(proposedFileName(name.isEmpty() ? address.mid(address.lastIndexOf('/') + 1) : name));
     if (name.isEmpty()) {
@@ -406,8 +410,33 @@ void frmDownload::ReadyDown(QString &address)
     const qint64 size = announcedFileLength(Ine);
     cpaSize->setCaption(size >= 0 ? megabyteText(size) : QStringLiteral("?"));
     m_mpris->setTrack(txtFN->text());
+    m_playerOnAddress = true;
     W->setURL(address);
     Ine->Cancel();
+}
+
+void frmDownload::clearSongFields()
+{
+    m_playerOnAddress = false;
+    W->controls().stop(); // the last song is not heard under the new name
+    cpaSize->setCaption(QString());
+    Caption5->setCaption(QString());
+    cpaTime->setCaption(QString());
+    showPlayerStatus(QStringLiteral("준비"));
+    m_positionTimer->stop();
+    m_speed.reset();
+    capDown->setCaption(QStringLiteral("0"));
+    capDown->setToolTip(QString());
+    Pro->setToolTip(QString());
+    resetProgress();
+}
+
+void frmDownload::cancelQuietly()
+{
+    if (!m_transfer->running())
+        return;
+    m_cancelQuietly = true;
+    m_transfer->cancel();
 }
 
 void frmDownload::setRunning(bool running)
@@ -456,9 +485,23 @@ void frmDownload::CandyButton1_Click()
     }
 
     setRunning(true);
+    // The first tick measures from the start: the figure shows at once.
     m_speed.reset();
+    m_speed.sample(m_tickClock.elapsed(), 0);
+    m_announcedSize = -1;
     const FileTransfer::Result result = m_transfer->run(DownURL, path);
     setRunning(false);
+    m_speed.reset(); // ended: nothing comes any more
+    capDown->setCaption(QStringLiteral("0"));
+    capDown->setToolTip(QString());
+    Pro->setToolTip(QString());
+    if (m_cancelQuietly && result.outcome == FileTransfer::Outcome::Cancelled) {
+        m_cancelQuietly = false;
+        resetProgress();
+        emit downloadFinished(false);
+        return;
+    }
+    m_cancelQuietly = false;
     switch (result.outcome) {
     case FileTransfer::Outcome::Stored:
         Pro->setMax(1);
@@ -528,13 +571,22 @@ void frmDownload::Image4_Click()
 
 void frmDownload::Timer1_Timer()
 {
-    // Kilobytes per second over about the last second, to one decimal.
-    const double kbPerSecond = m_speed.sample(m_tickClock.elapsed(), double(m_transfer->bytesReceived()));
-    capDown->setCaption(defaultNumberText(std::round(kbPerSecond * 10) / 10));
+    // Kilobytes per second over about the last second, counted on the bytes
+    // as they come, not as whole chunks are stored: a slow body shows its pace.
+    const qint64 arrived = m_transfer->bytesArrived();
+    const double kbPerSecond = m_speed.sample(m_tickClock.elapsed(), double(arrived));
+    capDown->setCaption(SpeedText(kbPerSecond));
+    if (!m_transfer->running())
+        return;
+    const QString tip = TransferToolTip(arrived, m_announcedSize, kbPerSecond * 1024);
+    capDown->setToolTip(tip);
+    Pro->setToolTip(tip);
 }
 
 void frmDownload::W_StatusChange()
 {
+    if (!m_playerOnAddress)
+        return;
     // A volume just set stays in view for its moment; the status follows.
     if (!m_volumeNote->isActive())
         showPlayerStatus(W->status());
@@ -545,8 +597,12 @@ void frmDownload::W_StatusChange()
             m_positionTimer->start();
     } else
         m_positionTimer->stop();
-    // The rating may be unknown yet; it is shown only when it is.
-    if (const auto rating = rateBitRate(W->network().bitRate())) {
+    // The rating may be unknown yet; it is shown only when it is, and never
+    // for what the player could not play as music.
+    const double bitRate = W->state() == PlayerState::Error ? 0 : W->network().bitRate();
+    if (!(bitRate > 0)) {
+        Caption5->setCaption(QString());
+    } else if (const auto rating = rateBitRate(bitRate)) {
         Caption5->setCaption(rating->caption);
         const QColor c = rating->color;
         Caption5->setCaptionINColor(controls::rgbRef(c.red(), c.green(), c.blue()));
@@ -578,6 +634,7 @@ void frmDownload::closeEvent(QCloseEvent *event)
         return;
     }
     ++m_readyGeneration; // a size request still waiting starts no playback
+    m_playerOnAddress = false; // the labels keep what they showed of the song
     W->controls().stop(); // playback ends with the window
     m_mpris->withdraw();  // and the desktop's controls with it
     emit windowClosed();

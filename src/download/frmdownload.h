@@ -68,6 +68,9 @@ public:
     QString DownURL;
     // True while a download runs (its loop pumps events meanwhile).
     bool IsDownloading() const { return m_transfer->running(); }
+    // Ends the running download as a cancel does, without telling it: the
+    // program is about to end. downloadFinished(false) follows at once.
+    void cancelQuietly();
 
     // The desktop's media controls, offered while the window is open: on the
     // session bus, or on the bus given here (a test's own).
@@ -115,7 +118,14 @@ private:
     void finishDownload(bool success, const QString &path, const QString &reason = {});
     void failureMessage(const QString &reason);
     void resetProgress();
+    void clearSongFields();
+    void showTransferRate();
     SpeedMeter m_speed;
+    qint64 m_announcedSize = -1; // of the running download; -1 unknown
+    bool m_cancelQuietly = false;
+    // False from a new address until the player is given it: what the player
+    // still reports of the song before belongs to no song on screen.
+    bool m_playerOnAddress = false;
     FileTransfer *m_transfer = nullptr;
     bool m_barFollowsTransfer = false;
     QString m_downloadTarget;

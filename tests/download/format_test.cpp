@@ -58,7 +58,7 @@ TEST(DownloadFormat, BitRateRatingsAtEveryBoundary)
         {201, "매우좋음", 0, 0, 255},
     };
     for (const auto &c : cases) {
-        const auto r = download::rateBitRate(c.kbps * 1024.0);
+        const auto r = download::rateBitRate(c.kbps * 1000.0);
         ASSERT_TRUE(r);
         EXPECT_EQ(r->kbps, c.kbps);
         EXPECT_EQ(r->caption, QString::number(c.kbps) + QStringLiteral("kb/s [") + QString::fromUtf8(c.rating) + ']');
@@ -66,13 +66,58 @@ TEST(DownloadFormat, BitRateRatingsAtEveryBoundary)
         // Whatever lies behind the label, the text reads against its outline.
         EXPECT_GE(controls::contrastRatio(r->color, r->outline), 4.5) << c.kbps;
     }
-    const auto r = download::rateBitRate(131072);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->caption, QStringLiteral("128kb/s [조금좋음]"));
-    EXPECT_EQ(r->color, QColor(50, 0, 200));
-    EXPECT_EQ(download::rateBitRate(23.5 * 1024)->kbps, 24); // halves to even
-    EXPECT_EQ(download::rateBitRate(24.5 * 1024)->kbps, 24);
+    // Kilobits are thousands of bits, as the player counts them.
+    const struct {
+        double bits;
+        const char *caption;
+        QColor color;
+    } rates[] = {
+        {128000, "128kb/s [조금좋음]", QColor(50, 0, 200)},
+        {192000, "192kb/s [알 수 없음]", QColor(255, 255, 255)},
+        {131072, "131kb/s [조금좋음]", QColor(50, 0, 200)},
+        {127499, "127kb/s [좋음]", QColor(80, 0, 180)},
+    };
+    for (const auto &c : rates) {
+        const auto r = download::rateBitRate(c.bits);
+        ASSERT_TRUE(r) << c.bits;
+        EXPECT_EQ(r->caption, QString::fromUtf8(c.caption)) << c.bits;
+        EXPECT_EQ(r->color, c.color) << c.bits;
+    }
+    EXPECT_EQ(download::rateBitRate(23.5 * 1000)->kbps, 24); // halves to even
+    EXPECT_EQ(download::rateBitRate(24.5 * 1000)->kbps, 24);
     EXPECT_FALSE(download::rateBitRate(1e300));
+}
+
+TEST(DownloadFormat, SpeedFigureNeverHidesATrickle)
+{
+    const struct {
+        double kbPerSecond;
+        const char *text;
+    } cases[] = {
+        {0, "0"}, {-1, "0"}, {qQNaN(), "0"}, {512.26, "512.3"}, {16, "16"}, {0.05, "0.1"},
+        {20 / 1024.0, "0.02"}, {1 / 1024.0, "0.001"}, {1e-7, "0.001"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(download::SpeedText(c.kbPerSecond), QString::fromUtf8(c.text)) << c.kbPerSecond;
+}
+
+TEST(DownloadFormat, TransferToolTips)
+{
+    const struct {
+        qint64 arrived, total;
+        double bytesPerSecond;
+        const char *text;
+    } cases[] = {
+        {24576, 48900, 1024, "받은 크기 : 24.0 KB / 47.8 KB\n남은 시간 : 00:24"},
+        {100, 48900, 20, "받은 크기 : 0.1 KB / 47.8 KB\n남은 시간 : 40:40"},
+        {100, 48900, 0, "받은 크기 : 0.1 KB / 47.8 KB\n남은 시간 : 알 수 없음"}, // a stall
+        {100, -1, 2048, "받은 크기 : 0.1 KB / 알 수 없음\n남은 시간 : 알 수 없음"},
+        {100, 1LL << 40, 1, "받은 크기 : 0.1 KB / 1073741824.0 KB\n남은 시간 : 알 수 없음"}, // past 16 bits of seconds
+        {60000, 48900, 1024, "받은 크기 : 58.6 KB / 47.8 KB\n남은 시간 : 00:00"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(download::TransferToolTip(c.arrived, c.total, c.bytesPerSecond), QString::fromUtf8(c.text))
+            << c.arrived << " " << c.total << " " << c.bytesPerSecond;
 }
 
 } // namespace

@@ -8,7 +8,9 @@
 #include "support/media.h"
 #include "support/sim_fixture.h"
 
+#include <QBuffer>
 #include <QClipboard>
+#include <QImage>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
+#include <optional>
 #include <unistd.h>
 
 using namespace testsupport;
@@ -51,6 +54,22 @@ protected:
             r.body = "seventeen bytes!!";
             return r;
         });
+        // A picture under a music name, as a post may link its cover.
+        server.route("/picture/", [](const portalsim::Request &) {
+            portalsim::Response r;
+            r.contentType = "image/png";
+            QImage image(64, 64, QImage::Format_RGB32);
+            image.fill(Qt::darkCyan);
+            QBuffer buffer(&r.body);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+            return r;
+        });
+    }
+    void removeFolderEntries()
+    {
+        for (const QString &f : folderEntries())
+            QFile::remove(QDir(folder.path()).filePath(f));
     }
     QStringList folderEntries() const { return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System); }
 
@@ -262,6 +281,135 @@ TEST_F(DownloadTest, AnAddressOvertakenWhileItsSizeIsAskedIsNotPlayed)
     EXPECT_EQ(w->W->URL(), newer);
     EXPECT_EQ(w->cpaSize->caption(), "0.0466");
     EXPECT_TRUE(answers.messages().isEmpty());
+}
+
+// Each new address starts from a clean window: nothing of the song before
+// (its size, rating, time, status, speed or bar) shows while the new one's
+// size is asked, nor after it turns out to be no music or out of reach.
+TEST_F(DownloadTest, NothingOfTheLastSongStaysForTheNext)
+{
+    struct Fields {
+        QString size, rating, time, status, speed;
+        int bar;
+    };
+    const auto fields = [&] {
+        return Fields{w->cpaSize->caption(), w->Caption5->caption(), w->cpaTime->caption(), w->capSt->caption(),
+                      w->capDown->caption(), w->Pro->value()};
+    };
+    using State = platform::MediaPlayer::State;
+    struct Case {
+        const char *what;
+        QString address;
+        QString size;         // the size label once known
+        bool refused;         // not a music name: the window closes
+        State playerSettles;  // what the player reports of the new address
+    } cases[] = {
+        {"a picture under a music name", url("/picture/cover.mp3"), QStringLiteral("0.0001"), false, State::Error},
+        {"a picture's name", url("/files/cover.jpg"), QString(), true, State::Stopped},
+        {"a size request that hangs", url("/files/tone3s-128k.mp3", "hang"), QStringLiteral("?"), false, State::Connecting},
+        {"a server that refuses", QStringLiteral("http://127.0.0.1:1/files/tone3s-128k.mp3"), QStringLiteral("?"), false,
+         State::Error},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        w->show();
+        w->ReadyDown(url("/files/tone3s-128k.mp3"));
+        w->CandyButton1_Click(); // stored: a full bar
+        ASSERT_TRUE(waitUntil([&] { return w->W->state() == State::Playing && !w->Caption5->caption().isEmpty(); }, 10000))
+            << w->W->status().toStdString();
+        ASSERT_EQ(w->Pro->value(), 1);
+        const QString songTime = w->cpaTime->caption();
+        ASSERT_TRUE(songTime.endsWith(QStringLiteral("/ 00:03"))) << songTime.toStdString();
+
+        w->Ine->setTimeoutMs(1500);
+        std::optional<Fields> whileAsking;
+        QTimer::singleShot(300, w.get(), [&] { whileAsking = fields(); });
+        w->ReadyDown(c.address);
+        if (std::string(c.what) == "a size request that hangs") {
+            ASSERT_TRUE(whileAsking);
+            EXPECT_EQ(whileAsking->size, QString());
+            EXPECT_EQ(whileAsking->rating, QString());
+            EXPECT_EQ(whileAsking->time, QString());
+            EXPECT_EQ(whileAsking->status, QStringLiteral("준비"));
+            EXPECT_EQ(whileAsking->speed, QStringLiteral("0"));
+            EXPECT_EQ(whileAsking->bar, 0);
+        }
+        EXPECT_EQ(w->isVisible(), !c.refused);
+        EXPECT_TRUE(waitUntil([&] { return w->W->state() == c.playerSettles; }, 10000)) << w->W->status().toStdString();
+        for (int i = 0; i < 5; ++i) // the player's last reports reach the window
+            QCoreApplication::processEvents();
+        const Fields now = fields();
+        EXPECT_EQ(now.size, c.size);
+        EXPECT_EQ(now.rating, QString()) << now.rating.toStdString();
+        EXPECT_NE(now.time, songTime);
+        EXPECT_NE(now.status, QStringLiteral("재생 중"));
+        EXPECT_EQ(now.speed, QStringLiteral("0"));
+        EXPECT_EQ(now.bar, 0);
+        removeFolderEntries();
+        w->Ine->setTimeoutMs(30000);
+    }
+}
+
+// "다운로드 취소" acts within a second however slowly the body comes, and a
+// body that trickles is neither given up nor shown as standing still.
+TEST_F(DownloadTest, CancelActsAtOnceOnATrickleWhoseSpeedShows)
+{
+    struct Case {
+        const char *variant;
+        int sampleFromMs; // the first byte is due by then
+    } cases[] = {{"crawl", 150}, {"bytewise", 1200}};
+    w->ReadyDown(url("/files/tone3s-128k.mp3"));
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.variant);
+        platform::ScopedDialogAnswers local;
+        w->DownURL = url("/files/tone3s-128k.mp3", c.variant);
+        w->Ine->setTimeoutMs(2000); // shorter than the run: a trickle is no silence
+        QStringList speeds;
+        QString tip;
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout, w.get(), [&] { speeds << w->capDown->caption(); });
+        QTimer::singleShot(c.sampleFromMs, w.get(), [&] { sampler.start(100); });
+        QElapsedTimer sinceCancel;
+        QTimer::singleShot(c.sampleFromMs + 1500, w.get(), [&] {
+            sampler.stop();
+            tip = w->Pro->toolTip();
+            const QString screens = QStringLiteral(SORIMBA_BINARY_DIR "/screens");
+            QDir().mkpath(screens);
+            EXPECT_TRUE(w->grab().save(screens + "/download-trickle-" + c.variant + ".png"));
+            sinceCancel.start();
+            w->CandyButton1_Click();
+        });
+        w->CandyButton1_Click();
+        ASSERT_TRUE(sinceCancel.isValid());
+        EXPECT_LT(sinceCancel.elapsed(), 1000);
+        ASSERT_EQ(local.messages().size(), 1);
+        EXPECT_EQ(local.messages()[0].text, QStringLiteral("취소되었습니다."));
+        EXPECT_TRUE(folderEntries().isEmpty()) << folderEntries().join(", ").toStdString();
+        ASSERT_FALSE(speeds.isEmpty());
+        for (const QString &speed : speeds)
+            EXPECT_GT(speed.toDouble(), 0) << speeds.join(' ').toStdString();
+        EXPECT_TRUE(tip.contains(QStringLiteral(" / 47.8 KB\n남은 시간 : "))) << tip.toStdString();
+        if (std::string(c.variant) == "crawl") // a byte a second may just fall outside the last second
+            EXPECT_FALSE(tip.contains(QStringLiteral("알 수 없음"))) << tip.toStdString();
+        EXPECT_EQ(w->capDown->caption(), QStringLiteral("0")); // ended: nothing comes any more
+    }
+}
+
+// A body that brings no byte for the silence budget ends as a failure that
+// says so, and leaves nothing behind.
+TEST_F(DownloadTest, ABodyThatFallsSilentFails)
+{
+    w->ReadyDown(url("/files/tone3s-128k.mp3"));
+    w->DownURL = url("/files/tone3s-128k.mp3", "silent");
+    w->Ine->setTimeoutMs(1000);
+    QElapsedTimer clock;
+    clock.start();
+    w->CandyButton1_Click();
+    EXPECT_GE(clock.elapsed(), 900);
+    EXPECT_LT(clock.elapsed(), 5000);
+    ASSERT_EQ(answers.messages().size(), 1);
+    EXPECT_EQ(answers.messages()[0].text, QStringLiteral("다운로드 실패.\r\n전송이 멈춤 (1초)"));
+    EXPECT_TRUE(folderEntries().isEmpty());
 }
 
 // A post's page chooses the address: only web addresses reach the player,

@@ -67,12 +67,12 @@ TEST_F(PlayerWindowTest, StatusDurationRatingAndControls)
 {
     w->ReadyDown(portal.baseUrl() + "/files/tone30s-32k.mp3"); // 30 s at a constant 32 kb/s
     ASSERT_TRUE(waitUntil([&] { return w->W->state() == State::Playing; }, 10000)) << w->W->status().toStdString();
-    // 32,000 bit/s read in units of 1,024: 31 kb/s, rated "조금나쁨".
+    // 32,000 bit/s read in thousands: 32 kb/s, rated "조금나쁨".
     ASSERT_TRUE(waitUntil([&] { return w->Caption5->caption().endsWith(QStringLiteral("[조금나쁨]")); }, 10000))
         << w->Caption5->caption().toStdString();
     EXPECT_EQ(w->capSt->caption(), w->W->status()); // the status line follows every change
     EXPECT_TRUE(w->cpaTime->caption().endsWith(" / 00:30")) << w->cpaTime->caption().toStdString();
-    EXPECT_EQ(w->Caption5->caption(), QStringLiteral("31kb/s [조금나쁨]"));
+    EXPECT_EQ(w->Caption5->caption(), QStringLiteral("32kb/s [조금나쁨]"));
 
     click(w->Image5); // pause
     ASSERT_TRUE(waitUntil([&] { return w->W->state() == State::Paused; }));

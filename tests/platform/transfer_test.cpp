@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -199,6 +200,37 @@ TEST_F(TransferTest, HeadThenCancelAndCancelDuringAWait)
     EXPECT_TRUE(same);
     EXPECT_EQ(offset, 1024 * 1024);
     EXPECT_EQ(ine.state(), State::Finished);
+}
+
+// A body at 20 bytes a second would fill a 2 KB chunk in 100 s: a stop flag
+// set by an event ends the wait at once, with what came by then, while the
+// transfer itself keeps going and counts the bytes that arrived.
+TEST_F(TransferTest, AStopFlagEndsTheWaitForATricklingChunk)
+{
+    TransferControl ine;
+    ine.Execute(portal.baseUrl() + QStringLiteral("/_v/crawl/files/tone1s.wav"));
+    ASSERT_TRUE(pumpUntil([&] { return !ine.StillExecuting(); }));
+    bool stop = false;
+    qint64 arrivedBeforeStop = 0;
+    QTimer::singleShot(500, &ine, [&] {
+        arrivedBeforeStop = ine.bytesArrived();
+        stop = true;
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const QByteArray first = ine.GetChunk(2048, &stop);
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_GT(arrivedBeforeStop, 0);
+    EXPECT_GE(first.size(), arrivedBeforeStop);
+    EXPECT_LT(first.size(), 2048);
+    EXPECT_EQ(first, mediaFile("tone1s.wav").left(first.size()));
+    EXPECT_EQ(ine.state(), State::Receiving);
+    EXPECT_EQ(ine.bytesRead(), first.size());
+    // Set already: no wait at all, and the body goes on where it was.
+    EXPECT_TRUE(pumpUntil([&] { return ine.bytesArrived() > ine.bytesRead(); }));
+    const QByteArray next = ine.GetChunk(2048, &stop);
+    EXPECT_FALSE(next.isEmpty());
+    EXPECT_EQ(first + next, mediaFile("tone1s.wav").left(first.size() + next.size()));
 }
 
 TEST_F(TransferTest, TextChunksDecodeCp949AcrossChunkBoundaries)

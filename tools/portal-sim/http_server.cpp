@@ -79,7 +79,7 @@ public:
         connect(socket, &QTcpSocket::disconnected, this, [this] { deleteLater(); });
         m_throttle.setInterval(kThrottleTickMs);
         connect(&m_throttle, &QTimer::timeout, this, [this] {
-            m_allowance += qMax<qint64>(1, m_response.bytesPerSecond * kThrottleTickMs / 1000);
+            m_allowance += m_response.msPerByte > 0 ? 1 : qMax<qint64>(1, m_response.bytesPerSecond * kThrottleTickMs / 1000);
             pumpBody();
         });
     }
@@ -136,8 +136,8 @@ private:
         if (r.cutAfter >= 0 && r.cutAfter < m_limit)
             m_limit = r.cutAfter;
         m_allowance = 0;
-        if (r.bytesPerSecond > 0)
-            m_throttle.start();
+        if (r.bytesPerSecond > 0 || r.msPerByte > 0)
+            m_throttle.start(r.msPerByte > 0 ? r.msPerByte : kThrottleTickMs);
         pumpBody();
     }
 
@@ -148,7 +148,7 @@ private:
         const Response &r = m_response;
         while (m_sent < m_limit && m_socket->bytesToWrite() < kWriteBacklog) {
             qint64 n = qMin(kWriteSlice, m_limit - m_sent);
-            if (r.bytesPerSecond > 0) {
+            if (r.bytesPerSecond > 0 || r.msPerByte > 0) {
                 n = qMin(n, m_allowance);
                 if (n <= 0)
                     return;

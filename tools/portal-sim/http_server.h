@@ -48,6 +48,7 @@ struct Response {
     bool resetAtCut = false;     // abort the connection there instead of closing it
     int delayMs = 0;             // wait before answering
     int bytesPerSecond = 0;      // throttle the body; 0 is full speed
+    int msPerByte = 0;           // slower still: one body byte every this many ms
 
     qint64 bodySize() const { return streamSize >= 0 ? streamSize : body.size(); }
     static Response notFound();

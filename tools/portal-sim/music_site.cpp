@@ -26,6 +26,8 @@
 //   nolength   no Content-Length: the body ends with the connection
 //   slow       body throttled to 100 KB/s
 //   crawl      body throttled to about 20 bytes/s (a stalled transfer)
+//   bytewise   body at one byte a second
+//   silent     the head, then not one byte of the body for 10 minutes
 //   hang       no answer at all for 10 minutes
 //   reset      connection reset after half the body
 //   fail       HTTP 500;  missing names give 404
@@ -255,6 +257,10 @@ Response serveFile(const Request &req, const QByteArray &prefix)
         r.bytesPerSecond = 100 * 1024;
     if (req.hasVariant("crawl"))
         r.bytesPerSecond = 1;
+    if (req.hasVariant("bytewise"))
+        r.msPerByte = 1000;
+    if (req.hasVariant("silent"))
+        r.msPerByte = 10 * 60 * 1000;
     return r;
 }
 

@@ -91,14 +91,15 @@ QString TransferControl::GetHeader(const QString &name) const
     return QString::fromLatin1(headerValue(m_headers, name.toLatin1()));
 }
 
-QByteArray TransferControl::GetChunk(qint64 size)
+QByteArray TransferControl::GetChunk(qint64 size, const bool *stop)
 {
     if (size <= 0)
         return {};
     const quint64 generation = m_generation;
     // The stall timer bounds this loop: it fails the transfer when nothing
-    // arrives for timeoutMs(); Cancel() or a new Execute() during a pump ends it too.
-    while (generation == m_generation && m_reply
+    // arrives for timeoutMs(); Cancel() or a new Execute() during a pump ends
+    // it too, and so does the caller's stop flag.
+    while (generation == m_generation && m_reply && !(stop && *stop)
            && (m_state == State::Connecting || m_state == State::Receiving)
            && m_reply->bytesAvailable() < size) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
@@ -108,6 +109,11 @@ QByteArray TransferControl::GetChunk(qint64 size)
     QByteArray chunk = m_reply->read(size);
     m_bytesRead += chunk.size();
     return chunk;
+}
+
+qint64 TransferControl::bytesArrived() const
+{
+    return m_bytesRead + (m_reply ? m_reply->bytesAvailable() : 0);
 }
 
 QString TransferControl::GetChunkText(qint64 size)

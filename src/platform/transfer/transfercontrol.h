@@ -58,8 +58,11 @@ public:
     // A response header's value (case-insensitive name), empty when absent.
     QString GetHeader(const QString &name) const;
     // Waits, pumping events, until size bytes or the end of the body are there,
-    // and returns what there is (empty at the end or after a failure).
-    QByteArray GetChunk(qint64 size);
+    // and returns what there is (empty at the end or after a failure). With
+    // `stop`, the wait also ends as soon as an event handler sets it, and
+    // the chunk holds what had come by then: a trickling body is never
+    // waited for longer than the caller wants.
+    QByteArray GetChunk(qint64 size, const bool *stop = nullptr);
     // The same, decoded from CP949; a double-byte character split between two
     // chunks is completed by the next call.
     QString GetChunkText(qint64 size);
@@ -72,6 +75,8 @@ public:
     int httpStatus() const { return m_httpStatus; } // 0 until a head arrived
     QUrl url() const { return m_url; }              // the address after redirects
     qint64 bytesRead() const { return m_bytesRead; } // body bytes handed to the caller
+    // Body bytes that came so far: those handed over and those waiting.
+    qint64 bytesArrived() const;
 
     // Bound on waiting for the connection, the head or the next body bytes.
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }

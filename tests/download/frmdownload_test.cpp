@@ -23,6 +23,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <unistd.h>
@@ -386,8 +387,16 @@ TEST_F(DownloadTest, CancelActsAtOnceOnATrickleWhoseSpeedShows)
         EXPECT_EQ(local.messages()[0].text, QStringLiteral("취소되었습니다."));
         EXPECT_TRUE(folderEntries().isEmpty()) << folderEntries().join(", ").toStdString();
         ASSERT_FALSE(speeds.isEmpty());
-        for (const QString &speed : speeds)
-            EXPECT_GT(speed.toDouble(), 0) << speeds.join(' ').toStdString();
+        if (std::string(c.variant) == "crawl") {
+            for (const QString &speed : speeds)
+                EXPECT_GT(speed.toDouble(), 0) << speeds.join(' ').toStdString();
+        } else {
+            // A byte a second on a loaded machine may come a little over a
+            // second after the last: the honest rate over that second is 0,
+            // but the figure shows the bytes that do come.
+            EXPECT_TRUE(std::any_of(speeds.begin(), speeds.end(), [](const QString &v) { return v.toDouble() > 0; }))
+                << speeds.join(' ').toStdString();
+        }
         EXPECT_TRUE(tip.contains(QStringLiteral(" / 47.8 KB\n남은 시간 : "))) << tip.toStdString();
         if (std::string(c.variant) == "crawl") // a byte a second may just fall outside the last second
             EXPECT_FALSE(tip.contains(QStringLiteral("알 수 없음"))) << tip.toStdString();

@@ -7,6 +7,7 @@
 #include "support/file_size_limit.h"
 #include "support/media.h"
 #include "support/sim_fixture.h"
+#include "window_fixture.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -33,20 +34,8 @@ using platform::MessageResult;
 
 namespace {
 
-class DownloadTest : public SimFixture {
+class DownloadTest : public DownloadWindowFixture {
 protected:
-    void SetUp() override
-    {
-        app::initApplication();
-        SimFixture::SetUp();
-        w = std::make_unique<download::frmDownload>();
-        w->txtPath->setText(folder.path());
-        w->show();
-    }
-    QString url(const QString &path, const QString &variants = {}) const
-    {
-        return portal.baseUrl() + (variants.isEmpty() ? QString() : "/_v/" + variants) + path;
-    }
     void addRoutes(portalsim::HttpServer &server) override
     {
         server.route("/tiny/", [](const portalsim::Request &) {
@@ -72,11 +61,6 @@ protected:
         for (const QString &f : folderEntries())
             QFile::remove(QDir(folder.path()).filePath(f));
     }
-    QStringList folderEntries() const { return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System); }
-
-    QTemporaryDir folder;
-    platform::ScopedDialogAnswers answers;
-    std::unique_ptr<download::frmDownload> w;
 };
 
 TEST_F(DownloadTest, ReadyDownNamesAndRefusals)

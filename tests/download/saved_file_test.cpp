@@ -9,6 +9,7 @@
 #include "platform/dialogs.h"
 #include "support/media.h"
 #include "support/sim_fixture.h"
+#include "window_fixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,24 +22,8 @@ using platform::MessageResult;
 
 namespace {
 
-class SavedFileTest : public SimFixture {
+class SavedFileTest : public DownloadWindowFixture {
 protected:
-    void SetUp() override
-    {
-        app::initApplication();
-        SimFixture::SetUp();
-        w = std::make_unique<download::frmDownload>();
-        w->txtPath->setText(folder.path());
-        w->show();
-    }
-    QString url(const QString &path, const QString &variants = {}) const
-    {
-        return portal.baseUrl() + (variants.isEmpty() ? QString() : "/_v/" + variants) + path;
-    }
-    QStringList folderEntries() const
-    {
-        return QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    }
     QString inFolder(const QString &name) const { return QDir(folder.path()).filePath(name); }
     static QByteArray contents(const QString &path)
     {
@@ -46,10 +31,7 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
     }
 
-    QTemporaryDir folder;
     QTemporaryDir outside; // where planted links point
-    platform::ScopedDialogAnswers answers;
-    std::unique_ptr<download::frmDownload> w;
 };
 
 TEST_F(SavedFileTest, AWebPageInsteadOfTheSongIsAFailureAndLeavesNothing)

@@ -22,11 +22,7 @@ ShapedPage shape(const QString &html)
 
 QString repeated(const QString &piece, int times)
 {
-    QString s;
-    s.reserve(piece.size() * times);
-    for (int i = 0; i < times; ++i)
-        s += piece;
-    return s;
+    return piece.repeated(times);
 }
 
 QString nestedTables(int depth)

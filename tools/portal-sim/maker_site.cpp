@@ -45,11 +45,7 @@ QString homePage()
 
 QString repeated(const QString &piece, int times)
 {
-    QString s;
-    s.reserve(piece.size() * times);
-    for (int i = 0; i < times; ++i)
-        s += piece;
-    return s;
+    return piece.repeated(times);
 }
 
 // The number after a variant's name ("tables30" -> 30); 0 when absent.

@@ -72,6 +72,10 @@ frmDownload::frmDownload(QWidget *parent) : QWidget(parent, Qt::Window)
     connect(m_transfer, &FileTransfer::progressed, this, [this](qint64 counter) {
         if (m_barFollowsTransfer)
             Pro->setValue(int(qMin<qint64>(roundHalfEven(counter / 10.0), INT_MAX)));
+        // Until a figure above 0 is on show, each chunk measures too: a fast
+        // transfer is half done before the first tick and must not read 0.
+        if (!m_speedShown)
+            Timer1_Timer();
     });
     W = new platform::MediaPlayer(this);
     W->settings().setVolume(loadVolume());
@@ -488,6 +492,7 @@ void frmDownload::CandyButton1_Click()
     // The first tick measures from the start: the figure shows at once.
     m_speed.reset();
     m_speed.sample(m_tickClock.elapsed(), 0);
+    m_speedShown = false;
     m_announcedSize = -1;
     const FileTransfer::Result result = m_transfer->run(DownURL, path);
     setRunning(false);
@@ -578,6 +583,7 @@ void frmDownload::Timer1_Timer()
     capDown->setCaption(SpeedText(kbPerSecond));
     if (!m_transfer->running())
         return;
+    m_speedShown = kbPerSecond > 0;
     const QString tip = TransferToolTip(arrived, m_announcedSize, kbPerSecond * 1024);
     capDown->setToolTip(tip);
     Pro->setToolTip(tip);

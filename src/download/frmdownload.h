@@ -132,6 +132,8 @@ private:
     // The last text of the folder box that named an existing folder: what the
     // setting goes back to when a download is refused for a missing folder.
     QString m_lastExistingFolder;
+    // Whether the running transfer's speed figure has shown more than 0.
+    bool m_speedShown = false;
     QElapsedTimer m_tickClock; // monotonic: a clock change does not skew the speed
     // Counts addresses given and window closings: a ReadyDown whose wait for
     // the size was overtaken by either leaves the window to the newer state.

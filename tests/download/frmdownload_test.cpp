@@ -478,6 +478,18 @@ TEST_F(DownloadTest, SpeedFigureIsKilobytesPerSecond)
     }
     w->Timer1_Timer();
     EXPECT_EQ(w->capDown->caption(), "0"); // idle again
+
+    // A fast transfer is half done before the first tick: the figure shows
+    // its pace by then all the same.
+    QString atHalf;
+    QObject::connect(w->Pro, &controls::ProgressBar::propertyChanged, w.get(), [&](const QString &key) {
+        if (atHalf.isNull() && key == QLatin1String("Value") && w->Pro->value() * 2 >= w->Pro->max() && w->Pro->max() > 1)
+            atHalf = w->capDown->caption();
+    });
+    w->ReadyDown(url("/files/tone3s-128k.mp3"));
+    w->CandyButton1_Click();
+    ASSERT_EQ(answers.messages().last().title, QStringLiteral("성공"));
+    EXPECT_GT(atHalf.toDouble(), 0) << atHalf.toStdString();
 }
 
 TEST_F(DownloadTest, SuccessOffersToOpenTheFolder)

@@ -16,8 +16,8 @@
 // nothing and answers without an error. The bus name is
 // org.mpris.MediaPlayer2.<busName>; it is never taken from another owner:
 // when it is held already (a second instance of the program), the name gets
-// the suffix ".instance<process id>" that the MPRIS specification provides
-// for players with several instances.
+// the suffix ".instance<process id>", as MPRIS names allow for players with
+// several instances.
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
